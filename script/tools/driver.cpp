@@ -1,0 +1,72 @@
+#include "driver.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+#include "output_file.h"
+#include "scanner.h"
+
+const char* progname = nullptr;
+
+void usage() {
+  std::fprintf(stderr,
+               "usage: %s <inputfile> [<outputfile>]\n\n"
+               "Cuts resultsets in the logfile of a querystream if they are too large.\n"
+               "Restrictions of clause 8.3 apply, i.e. only Q11, Q16 and Q20 may be trucated.\n"
+               "and for them the first and last 1000 rows and 1000 random non-consecutive rows "
+               "must be reported (with row number)\n\n"
+               "\tinputfile   The logfile of a querystream which is too large\n"
+               "\toutputfile  The name of the outputfile used to store the cutted stream log "
+               "(default is stdout)\n"
+               "\n",
+               progname);
+  std::fflush(stderr);
+  std::exit(1);
+}
+
+namespace {
+
+// A closed standard descriptor would be handed out by the next open(), and
+// the log or the output would then stand where standard output or error is
+// expected. Fill each such gap with /dev/null, opened read-only so that
+// writing to a closed standard output still fails and is reported.
+void reserveStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) == -1)
+      ::open("/dev/null", O_RDONLY);
+  }
+}
+
+void trim(const std::string& inputname, const std::string& outputname) {
+  GatheredLog gathered;
+  scanResultAndGenerateOutput(inputname, nullptr, true, gathered);
+
+  OutputFile output(outputname);
+  output.refuseToOverwrite(gathered.input);
+  output.truncate();
+  scanResultAndGenerateOutput(inputname, &output, false, gathered);
+  output.close();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  progname = argv[0] != nullptr ? argv[0] : "streamtrim";
+  if (argc != 2 && argc != 3)
+    usage();
+  reserveStandardDescriptors();
+  std::string inputname = argv[1];
+  std::string outputname = argc == 3 ? argv[2] : "";
+  try {
+    trim(inputname, outputname);
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "streamtrim: %s\n", failure.what());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,19 @@
+// The streamtrim command: "streamtrim <inputfile> [<outputfile>]".
+//
+// main checks the command line, runs the gathering pass over the log, opens
+// the output (a file, or standard output when the second argument is missing
+// or empty) and runs the output pass. Reading the log once before the output
+// is opened means that a log that cannot be read leaves the output
+// untouched. Exit status: 0 when the whole output was written, 1 on misuse
+// (with the usage text) or any failure (with one line on standard error).
+
+#ifndef STREAMTRIM_DRIVER_H
+#define STREAMTRIM_DRIVER_H
+
+// The name the tool was invoked by, for the usage text.
+extern const char* progname;
+
+// Prints the usage text on standard error and ends the process with status 1.
+[[noreturn]] void usage();
+
+#endif  // STREAMTRIM_DRIVER_H

@@ -1,0 +1,72 @@
+#include "line_reader.h"
+
+#include <cstring>
+
+LineReader::LineReader(const InputFile& input) : input_(input), buffer_(kBlockSize) {}
+
+bool LineReader::next(Line& line) {
+  size_t searched = begin_;
+  for (;;) {
+    const char* start = buffer_.data() + searched;
+    const void* newline = std::memchr(start, '\n', end_ - searched);
+    if (newline != nullptr) {
+      size_t stop = static_cast<size_t>(static_cast<const char*>(newline) - buffer_.data());
+      line.text = std::string_view(buffer_.data() + begin_, stop - begin_);
+      line.offset = bufferOffset_ + begin_;
+      begin_ = stop + 1;
+      return true;
+    }
+    size_t unreturned = end_ - begin_;
+    if (!fill()) {
+      if (unreturned == 0)
+        return false;
+      line.text = std::string_view(buffer_.data() + begin_, unreturned);
+      line.offset = bufferOffset_ + begin_;
+      begin_ = end_;
+      return true;
+    }
+    searched = begin_ + unreturned;  // fill() moved the partial line to begin_
+  }
+}
+
+bool LineReader::fill() {
+  if (atEnd_)
+    return false;
+  if (begin_ > 0) {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    bufferOffset_ += begin_;
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  if (buffer_.size() - end_ < kBlockSize / 2)
+    buffer_.resize(buffer_.size() * 2);
+  size_t got = input_.readAt(bufferOffset_ + end_, buffer_.data() + end_, buffer_.size() - end_);
+  if (got == 0) {
+    atEnd_ = true;
+    return false;
+  }
+  end_ += got;
+  return true;
+}
+
+std::string_view LineReader::buffered() const {
+  return std::string_view(buffer_.data() + begin_, end_ - begin_);
+}
+
+void LineReader::skip(size_t bytes) {
+  begin_ += bytes;
+}
+
+uint64_t LineReader::offset() const {
+  return bufferOffset_ + begin_;
+}
+
+void LineReader::seek(uint64_t offset) {
+  if (offset >= bufferOffset_ && offset <= bufferOffset_ + end_) {
+    begin_ = static_cast<size_t>(offset - bufferOffset_);
+    return;
+  }
+  bufferOffset_ = offset;
+  begin_ = end_ = 0;
+  atEnd_ = false;
+}

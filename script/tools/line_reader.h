@@ -1,0 +1,58 @@
+// Splits the log into lines, reading it in large blocks into one reused buffer.
+//
+// Lines are split at newline characters only; every other byte, a carriage
+// return or a zero byte included, belongs to the line. A last line without a
+// terminating newline is still a line. The buffer grows only when a single
+// line does not fit, so memory follows the longest line, not the log.
+
+#ifndef STREAMTRIM_LINE_READER_H
+#define STREAMTRIM_LINE_READER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "input_file.h"
+
+struct Line {
+  std::string_view text;  // without its newline; valid until the next call
+  uint64_t offset = 0;    // of the line's first byte in the file
+};
+
+class LineReader {
+ public:
+  static constexpr size_t kBlockSize = 256 * 1024;
+
+  explicit LineReader(const InputFile& input);
+
+  const std::string& inputPath() const { return input_.path(); }
+
+  // Reads the next line; false at the end of the log.
+  bool next(Line& line);
+
+  // The complete and partial lines already read into the buffer and not yet
+  // returned, for callers that scan many lines at once; skip() consumes a
+  // prefix of it, which must end just after a newline.
+  std::string_view buffered() const;
+  void skip(size_t bytes);
+
+  // Offset of the next line next() will return.
+  uint64_t offset() const;
+
+  // Continues reading at offset, which must be the start of a line.
+  void seek(uint64_t offset);
+
+ private:
+  bool fill();  // reads more of the file behind the buffered bytes; false at its end
+
+  const InputFile& input_;
+  std::vector<char> buffer_;
+  size_t begin_ = 0;           // first unreturned byte in buffer_
+  size_t end_ = 0;             // one past the last byte read into buffer_
+  uint64_t bufferOffset_ = 0;  // file offset of buffer_[0]
+  bool atEnd_ = false;
+};
+
+#endif  // STREAMTRIM_LINE_READER_H

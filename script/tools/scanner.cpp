@@ -1,0 +1,181 @@
+#include "scanner.h"
+
+#include <limits>
+
+#include "failure.h"
+#include "line_reader.h"
+#include "log_format.h"
+#include "result_cutter.h"
+#include "row_scan.h"
+#include "sampler.h"
+
+namespace {
+
+struct Scan {
+  Scan(LineReader& r, OutputFile* o, GatheredLog& g) : reader(r), output(o), gathered(g) {}
+
+  LineReader& reader;
+  OutputFile* output;  // null in the gathering pass
+  GatheredLog& gathered;
+  int32_t state = HEADER;
+  int32_t curQueryNr = 0;
+  uint64_t total_rows = 0;
+  size_t tablesBegun = 0;  // the current or last table is rowsOfTable[tablesBegun - 1]
+  CutState cut;
+  RowIndex building;                    // gathering: of the current table, while indexing
+  bool indexing = false;                // gathering: whether the current table may be cut
+  const RowIndex* jumpIndex = nullptr;  // output: of the current cut table
+};
+
+bool gathering(const Scan& scan) {
+  return scan.output == nullptr;
+}
+
+[[noreturn]] void failChanged(const Scan& scan) {
+  throw Failure(scan.reader.inputPath(), "the log changed while streamtrim was reading it");
+}
+
+void write(Scan& scan, const Line& line) {
+  if (!gathering(scan))
+    scan.output->writeLine(line.text);
+}
+
+void beginTable(Scan& scan) {
+  scan.total_rows = 0;
+  scan.state = TABLE;
+  size_t table = scan.tablesBegun++;
+  if (gathering(scan)) {
+    scan.indexing = mayTruncateOutputOfQuery(scan.curQueryNr, std::numeric_limits<uint64_t>::max());
+    scan.building = RowIndex();
+    return;
+  }
+  if (table >= scan.gathered.rowsOfTable.size())
+    failChanged(scan);
+  decideCut(scan.cut, scan.curQueryNr, scan.gathered.rowsOfTable[table]);
+  auto index = scan.gathered.rowIndexOfTable.find(table);
+  bool haveIndex = scan.cut.truncateThisResult && index != scan.gathered.rowIndexOfTable.end();
+  scan.jumpIndex = haveIndex ? &index->second : nullptr;
+}
+
+void endTable(Scan& scan) {
+  size_t table = scan.tablesBegun - 1;
+  if (!gathering(scan)) {
+    if (scan.gathered.rowsOfTable[table] != scan.total_rows)
+      failChanged(scan);
+    return;
+  }
+  scan.gathered.rowsOfTable.push_back(scan.total_rows);
+  if (scan.indexing && mayTruncateOutputOfQuery(scan.curQueryNr, scan.total_rows)) {
+    scan.gathered.rowIndexOfTable.emplace(table, std::move(scan.building));
+  }
+  scan.indexing = false;
+}
+
+// In a cut table, moves the reader over rows that would be deleted anyway,
+// to the checkpoint just before the next kept row.
+void jumpToNextKeptRow(Scan& scan) {
+  auto next = scan.cut.outputLines.upper_bound(scan.total_rows);
+  if (scan.jumpIndex == nullptr || next == scan.cut.outputLines.end())
+    return;
+  RowIndex::Checkpoint checkpoint = scan.jumpIndex->checkpointFor(*next);
+  if (checkpoint.rowNr <= scan.total_rows + 1)
+    return;
+  scan.reader.seek(checkpoint.offset);
+  scan.total_rows = checkpoint.rowNr - 1;
+}
+
+void handleHeaderState(Scan& scan, const Line& line) {
+  if (isHeaderLine(line.text)) {
+    scan.curQueryNr = queryNumberOf(line.text);
+    scan.state = QUERY;
+  }
+  write(scan, line);
+}
+
+void handleQueryState(Scan& scan, const Line& line) {
+  if (isSeparatorLine(line.text)) {
+    beginTable(scan);
+  } else if (isHeaderLine(line.text)) {
+    scan.curQueryNr = queryNumberOf(line.text);  // the previous query printed no table
+  }
+  write(scan, line);
+}
+
+void handleRow(Scan& scan, const Line& line) {
+  ++scan.total_rows;
+  if (gathering(scan)) {
+    if (scan.indexing)
+      scan.building.noteRow(scan.total_rows, line.offset);
+  } else if (scan.cut.truncateThisResult) {
+    writeCutRow(scan.cut, scan.total_rows, line.text, *scan.output);
+    jumpToNextKeptRow(scan);
+  } else {
+    scan.output->writeLine(line.text);
+  }
+}
+
+void handleTableState(Scan& scan, const Line& line) {
+  if (isRowLine(line.text)) {
+    handleRow(scan, line);
+    return;
+  }
+  endTable(scan);
+  scan.state = HEADER;
+  handleHeaderState(scan, line);  // the closing line may be the next header
+}
+
+void handleLine(Scan& scan, const Line& line) {
+  switch (scan.state) {
+    case HEADER:
+      handleHeaderState(scan, line);
+      break;
+    case QUERY:
+      handleQueryState(scan, line);
+      break;
+    default:
+      handleTableState(scan, line);
+      break;
+  }
+}
+
+// Gathering pass only: counts the buffered row lines of the current table
+// at once, stopping before the next row the index must note.
+void countRowsInBulk(Scan& scan) {
+  uint64_t limit = std::numeric_limits<uint64_t>::max();
+  if (scan.indexing)
+    limit = scan.building.rowsBeforeNextCheckpoint(scan.total_rows);
+  RowRun run = countRowLines(scan.reader.buffered(), limit);
+  scan.reader.skip(run.bytes);
+  scan.total_rows += run.rows;
+}
+
+void requireUnchanged(const Scan& scan, const FileStamp& now) {
+  if (!now.sameContentAs(scan.gathered.input))
+    failChanged(scan);
+}
+
+}  // namespace
+
+void scanResultAndGenerateOutput(const std::string& inputfile, OutputFile* output,
+                                 bool gatherInfoOnly, GatheredLog& gathered) {
+  InputFile input(inputfile);
+  if (gatherInfoOnly)
+    gathered = GatheredLog{input.stamp(), {}, {}};
+  LineReader reader(input);
+  Scan scan(reader, gatherInfoOnly ? nullptr : output, gathered);
+  requireUnchanged(scan, input.stamp());
+
+  Line line;
+  for (;;) {
+    if (gatherInfoOnly && scan.state == TABLE)
+      countRowsInBulk(scan);
+    if (!reader.next(line))
+      break;
+    handleLine(scan, line);
+  }
+  if (scan.state == TABLE)
+    endTable(scan);  // a table still open at the end of the log
+  if (!gatherInfoOnly && scan.tablesBegun != gathered.rowsOfTable.size())
+    failChanged(scan);
+  requireUnchanged(scan, input.stamp());
+}
