@@ -1,0 +1,47 @@
+// Helpers shared by the tests: scratch directories, files, and running the
+// built streamtrim binary as a user would.
+
+#ifndef STREAMTRIM_TEST_SUPPORT_H
+#define STREAMTRIM_TEST_SUPPORT_H
+
+#include <string>
+#include <vector>
+
+// A fresh directory under $TMPDIR (or /tmp), removed with its content.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+void writeFile(const std::string& path, const std::string& content);
+std::string readFile(const std::string& path);
+bool fileExists(const std::string& path);
+
+struct RunResult {
+  int status = -1;  // exit status, or 128 + signal number
+  std::string out;  // what the process wrote to standard output
+  std::string err;  // what it wrote to standard error
+};
+
+struct RunOptions {
+  bool closeStdout = false;  // start the process with standard output closed
+  std::string stdoutPath;    // when set, standard output goes to this file
+};
+
+// Runs program with args (argv[0] is program) and collects its output.
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const RunOptions& options = {});
+
+// Runs the built streamtrim with args.
+RunResult runStreamtrim(const std::vector<std::string>& args, const RunOptions& options = {});
+
+#endif  // STREAMTRIM_TEST_SUPPORT_H
