@@ -105,8 +105,18 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
   return result;
 }
 
+// STREAMTRIM_TEST_WRAPPER, when set, names a program (with options separated
+// by blanks) that runs the binary, e.g. "valgrind -q --error-exitcode=99".
 RunResult runStreamtrim(const std::vector<std::string>& args, const RunOptions& options) {
-  std::vector<std::string> argv{STREAMTRIM_BINARY};
+  std::vector<std::string> argv;
+  const char* wrapper = std::getenv("STREAMTRIM_TEST_WRAPPER");
+  if (wrapper != nullptr) {
+    std::istringstream words(wrapper);
+    for (std::string word; words >> word;) argv.push_back(word);
+  }
+  argv.push_back(STREAMTRIM_BINARY);
   argv.insert(argv.end(), args.begin(), args.end());
-  return runProgram(STREAMTRIM_BINARY, argv, options);
+  std::string program = argv.front();
+  if (program.find('/') == std::string::npos) program = "/usr/bin/" + program;
+  return runProgram(program, argv, options);
 }

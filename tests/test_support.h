@@ -41,7 +41,8 @@ struct RunOptions {
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const RunOptions& options = {});
 
-// Runs the built streamtrim with args.
+// Runs the built streamtrim with args (through $STREAMTRIM_TEST_WRAPPER when
+// that is set).
 RunResult runStreamtrim(const std::vector<std::string>& args, const RunOptions& options = {});
 
 #endif  // STREAMTRIM_TEST_SUPPORT_H
