@@ -1,5 +1,6 @@
 #include "line_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 LineReader::LineReader(const InputFile& input) : input_(input), buffer_(kBlockSize) {}
@@ -40,7 +41,9 @@ bool LineReader::fill() {
   }
   if (buffer_.size() - end_ < kBlockSize / 2)
     buffer_.resize(buffer_.size() * 2);
-  size_t got = input_.readAt(bufferOffset_ + end_, buffer_.data() + end_, buffer_.size() - end_);
+  size_t wanted = std::min(buffer_.size() - end_, readSize_);
+  readSize_ = std::min(readSize_ * 2, kBlockSize);
+  size_t got = input_.readAt(bufferOffset_ + end_, buffer_.data() + end_, wanted);
   if (got == 0) {
     atEnd_ = true;
     return false;
@@ -68,5 +71,6 @@ void LineReader::seek(uint64_t offset) {
   }
   bufferOffset_ = offset;
   begin_ = end_ = 0;
+  readSize_ = kFirstReadAfterSeek;
   atEnd_ = false;
 }

@@ -24,6 +24,9 @@ struct Line {
 class LineReader {
  public:
   static constexpr size_t kBlockSize = 256 * 1024;
+  // After a seek the reader wants a few lines, not a block: it reads this
+  // much first and doubles the amount with every further read.
+  static constexpr size_t kFirstReadAfterSeek = 8 * 1024;
 
   explicit LineReader(const InputFile& input);
 
@@ -49,9 +52,10 @@ class LineReader {
 
   const InputFile& input_;
   std::vector<char> buffer_;
-  size_t begin_ = 0;           // first unreturned byte in buffer_
-  size_t end_ = 0;             // one past the last byte read into buffer_
-  uint64_t bufferOffset_ = 0;  // file offset of buffer_[0]
+  size_t begin_ = 0;              // first unreturned byte in buffer_
+  size_t end_ = 0;                // one past the last byte read into buffer_
+  uint64_t bufferOffset_ = 0;     // file offset of buffer_[0]
+  size_t readSize_ = kBlockSize;  // how much the next fill() asks for
   bool atEnd_ = false;
 };
 

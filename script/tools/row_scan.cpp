@@ -2,8 +2,10 @@
 
 #include <cstring>
 
-#if defined(__SSE2__)
+#if defined(__x86_64__)
 #include <emmintrin.h>
+
+#include "row_scan_blocks.h"
 #endif
 
 RowRun countRowLinesPortable(std::string_view text, uint64_t maxRows) {
@@ -23,53 +25,32 @@ RowRun countRowLinesPortable(std::string_view text, uint64_t maxRows) {
   return run;
 }
 
-#if defined(__SSE2__)
+#if defined(__x86_64__)
 
 namespace {
 
-// Bit i is set when block[i] == c.
-uint64_t maskOf(const char* block, char c) {
-  const __m128i wanted = _mm_set1_epi8(c);
-  uint64_t mask = 0;
+BlockMasks masksSse2(const char* block) {
+  const __m128i newline = _mm_set1_epi8('\n');
+  const __m128i bar = _mm_set1_epi8('|');
+  BlockMasks masks{0, 0};
   for (int i = 0; i < 4; ++i) {
     __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i));
-    uint32_t bits = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)));
-    mask |= uint64_t{bits} << (16 * i);
+    uint32_t newlines = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, newline)));
+    uint32_t bars = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, bar)));
+    masks.newlines |= uint64_t{newlines} << (16 * i);
+    masks.bars |= uint64_t{bars} << (16 * i);
   }
-  return mask;
+  return masks;
 }
+
+const bool haveAvx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
 
 }  // namespace
 
 RowRun countRowLines(std::string_view text, uint64_t maxRows) {
-  RowRun run;
-  const char* data = text.data();
-  // lastBar is one past the last "|" seen so far, 0 for none: a line that
-  // starts at run.bytes is a row when a "|" lies at or after its start.
-  size_t lastBar = 0;
-  size_t block = 0;
-  for (; block + 64 <= text.size() && run.rows < maxRows; block += 64) {
-    uint64_t newlines = maskOf(data + block, '\n');
-    uint64_t bars = maskOf(data + block, '|');
-    while (newlines != 0) {
-      unsigned bit = static_cast<unsigned>(__builtin_ctzll(newlines));
-      uint64_t barsBefore = bars & ((uint64_t{1} << bit) - 1);
-      if (barsBefore != 0)
-        lastBar = block + 64 - static_cast<size_t>(__builtin_clzll(barsBefore));
-      if (lastBar <= run.bytes)
-        return run;  // this line has no "|"
-      run.bytes = block + bit + 1;
-      if (++run.rows == maxRows)
-        return run;
-      newlines &= newlines - 1;
-    }
-    if (bars != 0)
-      lastBar = block + 64 - static_cast<size_t>(__builtin_clzll(bars));
-  }
-  RowRun tail = countRowLinesPortable(text.substr(run.bytes), maxRows - run.rows);
-  run.rows += tail.rows;
-  run.bytes += tail.bytes;
-  return run;
+  if (haveAvx2)
+    return countRowLinesAvx2(text, maxRows);
+  return countInBlocks<masksSse2>(text, maxRows);
 }
 
 #else

@@ -2,8 +2,9 @@
 //
 // The rows of the large results are most of a log's bytes, and the gathering
 // pass only needs to know how many there are and where some of them start.
-// countRowLines steps over many row lines at once, looking at the bytes 64 at
-// a time where the CPU allows (SSE2), and line by line elsewhere.
+// countRowLines steps over many row lines at once: on x86-64 it looks at 64
+// bytes at a time (with AVX2 where the CPU has it, else SSE2), elsewhere it
+// goes line by line.
 
 #ifndef STREAMTRIM_ROW_SCAN_H
 #define STREAMTRIM_ROW_SCAN_H
@@ -23,7 +24,7 @@ struct RowRun {
 RowRun countRowLines(std::string_view text, uint64_t maxRows);
 
 // The same, one line at a time with memchr; the reference for countRowLines
-// and its fallback on CPUs without SSE2.
+// and its fallback on other CPUs.
 RowRun countRowLinesPortable(std::string_view text, uint64_t maxRows);
 
 #endif  // STREAMTRIM_ROW_SCAN_H
