@@ -79,6 +79,11 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
       if (fd < 0) ::_exit(126);
       ::dup2(fd, STDOUT_FILENO);
       ::close(fd);
+    } else if (!options.stdoutAppendPath.empty()) {
+      int fd = ::open(options.stdoutAppendPath.c_str(), O_WRONLY | O_APPEND);
+      if (fd < 0) ::_exit(126);
+      ::dup2(fd, STDOUT_FILENO);
+      ::close(fd);
     } else {
       ::dup2(outPipe[1], STDOUT_FILENO);
     }
@@ -86,6 +91,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     ::close(outPipe[1]);
     ::close(errPipe[0]);
     ::close(errPipe[1]);
+    if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(126);
     std::vector<char*> argv;
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);

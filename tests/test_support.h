@@ -33,8 +33,10 @@ struct RunResult {
 };
 
 struct RunOptions {
-  bool closeStdout = false;  // start the process with standard output closed
-  std::string stdoutPath;    // when set, standard output goes to this file
+  bool closeStdout = false;      // start the process with standard output closed
+  std::string stdoutPath;        // when set, standard output goes to this file (truncated)
+  std::string stdoutAppendPath;  // when set, standard output is appended to this file
+  std::string cwd;               // when set, the process starts in this directory
 };
 
 // Runs program with args (argv[0] is program) and collects its output.

@@ -5,9 +5,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
+#include <new>
 #include <string>
 
+#include "failure.h"
 #include "output_file.h"
 #include "scanner.h"
 
@@ -64,8 +65,11 @@ int main(int argc, char** argv) {
   std::string outputname = argc == 3 ? argv[2] : "";
   try {
     trim(inputname, outputname);
-  } catch (const std::exception& failure) {
+  } catch (const Failure& failure) {
     std::fprintf(stderr, "streamtrim: %s\n", failure.what());
+    return 1;
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "streamtrim: %s: out of memory\n", inputname.c_str());
     return 1;
   }
   return 0;

@@ -1,0 +1,97 @@
+// The command line as a user meets it: argument count, where the output goes,
+// and that no argument is ever taken as an option.
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace {
+
+const char kLog[] =
+    "-- TPC-H Query 3 (stream 0, position 1/22)\nselect 1;\na|b\n===\n1|2\n(1 row)\n";
+
+// The usage text names the tool by the path it was started with.
+std::string usageText() {
+  return std::string("usage: ") + STREAMTRIM_BINARY +
+         " <inputfile> [<outputfile>]\n\n"
+         "Cuts resultsets in the logfile of a querystream if they are too large.\n"
+         "Restrictions of clause 8.3 apply, i.e. only Q11, Q16 and Q20 may be trucated.\n"
+         "and for them the first and last 1000 rows and 1000 random non-consecutive rows must "
+         "be reported (with row number)\n\n"
+         "\tinputfile   The logfile of a querystream which is too large\n"
+         "\toutputfile  The name of the outputfile used to store the cutted stream log (default "
+         "is stdout)\n"
+         "\n";
+}
+
+}  // namespace
+
+TEST(CommandLine, WrongArgumentCountPrintsUsageAndTouchesNoFile) {
+  TempDir dir;
+  const std::string in = dir.file("in.log");
+  const std::string out = dir.file("out.log");
+  writeFile(in, kLog);
+  const std::vector<std::vector<std::string>> cases = {
+      {}, {in, out, "extra"}, {in, out, dir.file("third"), dir.file("fourth")}};
+  for (const auto& args : cases) {
+    SCOPED_TRACE(args.size());
+    RunResult run = runStreamtrim(args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, usageText());
+    EXPECT_EQ(run.out, "");
+    EXPECT_FALSE(fileExists(out));
+    EXPECT_FALSE(fileExists(dir.file("third")));
+  }
+  EXPECT_EQ(readFile(in), kLog);
+}
+
+TEST(CommandLine, OutputGoesToStandardOutputWithoutOrWithEmptySecondArgument) {
+  TempDir dir;
+  writeFile(dir.file("in.log"), kLog);
+  RunOptions inDir;
+  inDir.cwd = dir.path();
+  for (const auto& args :
+       std::vector<std::vector<std::string>>{{dir.file("in.log")}, {dir.file("in.log"), ""}}) {
+    SCOPED_TRACE(args.size());
+    RunResult run = runStreamtrim(args, inDir);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, kLog);
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+TEST(CommandLine, ArgumentsStartingWithDashArePaths) {
+  TempDir dir;
+  writeFile(dir.file("-x.log"), kLog);
+  RunOptions inDir;
+  inDir.cwd = dir.path();
+  RunResult run = runStreamtrim({"-x.log", "-o"}, inDir);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(readFile(dir.file("-o")), kLog);
+
+  for (std::string arg : {"-h", "--help", "--", "-"}) {
+    SCOPED_TRACE(arg);
+    run = runStreamtrim({arg}, inDir);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "streamtrim: " + arg + ": " + std::strerror(ENOENT) + "\n");
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+TEST(CommandLine, ExistingOutputFileIsReplaced) {
+  TempDir dir;
+  writeFile(dir.file("in.log"), kLog);
+  writeFile(dir.file("out.log"), std::string(3 * sizeof kLog, 'x') + "\nold content\n");
+  RunResult run = runStreamtrim({dir.file("in.log"), dir.file("out.log")});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(readFile(dir.file("out.log")), kLog);
+}
