@@ -43,20 +43,47 @@ BlockMasks masksSse2(const char* block) {
   return masks;
 }
 
-const bool haveAvx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+bool haveVectorCounters() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("popcnt");
+}
+
+RowCounter fastestCounter() {
+  if (!haveVectorCounters())
+    return countInBlocks<masksSse2>;
+  if (__builtin_cpu_supports("avx512bw"))
+    return countRowLinesAvx512;
+  if (__builtin_cpu_supports("avx2"))
+    return countRowLinesAvx2;
+  return countInBlocks<masksSse2>;
+}
+
+const RowCounter fastest = fastestCounter();
 
 }  // namespace
 
 RowRun countRowLines(std::string_view text, uint64_t maxRows) {
-  if (haveAvx2)
-    return countRowLinesAvx2(text, maxRows);
-  return countInBlocks<masksSse2>(text, maxRows);
+  return fastest(text, maxRows);
+}
+
+std::vector<std::pair<const char*, RowCounter>> rowCountersForThisCpu() {
+  std::vector<std::pair<const char*, RowCounter>> counters{{"portable", countRowLinesPortable},
+                                                           {"sse2", countInBlocks<masksSse2>}};
+  if (haveVectorCounters() && __builtin_cpu_supports("avx2"))
+    counters.emplace_back("avx2", countRowLinesAvx2);
+  if (haveVectorCounters() && __builtin_cpu_supports("avx512bw"))
+    counters.emplace_back("avx512", countRowLinesAvx512);
+  return counters;
 }
 
 #else
 
 RowRun countRowLines(std::string_view text, uint64_t maxRows) {
   return countRowLinesPortable(text, maxRows);
+}
+
+std::vector<std::pair<const char*, RowCounter>> rowCountersForThisCpu() {
+  return {{"portable", countRowLinesPortable}};
 }
 
 #endif

@@ -3,8 +3,8 @@
 // The rows of the large results are most of a log's bytes, and the gathering
 // pass only needs to know how many there are and where some of them start.
 // countRowLines steps over many row lines at once: on x86-64 it looks at 64
-// bytes at a time (with AVX2 where the CPU has it, else SSE2), elsewhere it
-// goes line by line.
+// bytes at a time, with the widest vectors the CPU has (AVX-512BW, AVX2 or
+// SSE2); elsewhere it goes line by line.
 
 #ifndef STREAMTRIM_ROW_SCAN_H
 #define STREAMTRIM_ROW_SCAN_H
@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 struct RowRun {
   uint64_t rows = 0;  // complete row lines counted
@@ -26,5 +28,10 @@ RowRun countRowLines(std::string_view text, uint64_t maxRows);
 // The same, one line at a time with memchr; the reference for countRowLines
 // and its fallback on other CPUs.
 RowRun countRowLinesPortable(std::string_view text, uint64_t maxRows);
+
+// Every version countRowLines may choose that runs on this CPU, by name, so
+// that tests can hold each of them against countRowLinesPortable.
+using RowCounter = RowRun (*)(std::string_view text, uint64_t maxRows);
+std::vector<std::pair<const char*, RowCounter>> rowCountersForThisCpu();
 
 #endif  // STREAMTRIM_ROW_SCAN_H

@@ -1,21 +1,25 @@
-// The block loop of countRowLines, shared by its SSE2 and AVX2 versions,
-// which differ only in how they find the newlines and bars in 64 bytes.
+// The block loop of countRowLines, shared by its SSE2, AVX2 and AVX-512
+// versions, which differ only in how they find the newlines and bars in 64
+// bytes.
 //
 // Everything here has internal linkage on purpose: each source file that
 // includes it compiles its own copy for its own instruction set, so no copy
-// built for AVX2 can end up in the path taken on other CPUs.
+// built for wider vectors can end up in the path taken on other CPUs.
 
 #ifndef STREAMTRIM_ROW_SCAN_BLOCKS_H
 #define STREAMTRIM_ROW_SCAN_BLOCKS_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "row_scan.h"
 
-// The AVX2 version; call it only on a CPU that has AVX2 and POPCNT.
+// The versions for wider vectors; call each only on a CPU that has its
+// instructions (AVX2 or AVX-512BW, and POPCNT).
 RowRun countRowLinesAvx2(std::string_view text, uint64_t maxRows);
+RowRun countRowLinesAvx512(std::string_view text, uint64_t maxRows);
 
 namespace {
 
@@ -43,35 +47,41 @@ inline uint64_t lowestBits(uint64_t bits, unsigned keep) {
   return bits;
 }
 
+// Row lines in text up to the first barless line, at most maxRows of them.
+// The common block, all of whose lines are rows, takes no branch but the
+// loop's; the block where the run ends is worked out exactly, once.
 template <BlockMasks (*masksOf)(const char*)>
 RowRun countInBlocks(std::string_view text, uint64_t maxRows) {
   RowRun run;
   bool lineHasBar = false;  // whether the line running into the next block has a "|"
-  for (size_t block = 0; block + 64 <= text.size(); block += 64) {
+  size_t lastEndBlock = 0;  // the last block with a row's newline, and those newlines
+  uint64_t lastEnds = 0;
+  size_t block = 0;
+  for (; block + 64 <= text.size(); block += 64) {
     BlockMasks masks = masksOf(text.data() + block);
     uint64_t stops = barlessLineEnds(masks, lineHasBar);
-    // The rows that end in this block: those before the first barless line.
-    uint64_t rowEnds = stops == 0 ? masks.newlines : masks.newlines & ((stops & -stops) - 1);
-    uint64_t count = static_cast<uint64_t>(__builtin_popcountll(rowEnds));
-    if (count >= maxRows - run.rows) {
-      count = maxRows - run.rows;
-      rowEnds = lowestBits(rowEnds, static_cast<unsigned>(count));
-      stops = 1;
+    uint64_t count = static_cast<uint64_t>(__builtin_popcountll(masks.newlines));
+    if (stops != 0 || count >= maxRows - run.rows) {
+      uint64_t rowEnds = stops == 0 ? masks.newlines : masks.newlines & ((stops & -stops) - 1);
+      rowEnds =
+          lowestBits(rowEnds, static_cast<unsigned>(std::min<uint64_t>(64, maxRows - run.rows)));
+      if (rowEnds != 0) {
+        run.rows += static_cast<uint64_t>(__builtin_popcountll(rowEnds));
+        return {run.rows, block + 64 - static_cast<size_t>(__builtin_clzll(rowEnds))};
+      }
+      break;
     }
-    if (rowEnds != 0) {
-      run.rows += count;
-      run.bytes = block + 64 - static_cast<size_t>(__builtin_clzll(rowEnds));
-    }
-    if (stops != 0)
-      return run;
-    uint64_t events = masks.newlines | masks.bars;
-    if (events != 0)
-      lineHasBar = ((masks.newlines >> (63 - __builtin_clzll(events))) & 1) == 0;
+    run.rows += count;
+    lastEndBlock = masks.newlines != 0 ? block : lastEndBlock;
+    lastEnds = masks.newlines != 0 ? masks.newlines : lastEnds;
+    lineHasBar = (masks.newlines | masks.bars) != 0 ? masks.bars > masks.newlines : lineHasBar;
   }
+  if (lastEnds != 0)
+    run.bytes = lastEndBlock + 64 - static_cast<size_t>(__builtin_clzll(lastEnds));
+  if (block + 64 <= text.size())
+    return run;  // stopped by a barless line
   RowRun tail = countRowLinesPortable(text.substr(run.bytes), maxRows - run.rows);
-  run.rows += tail.rows;
-  run.bytes += tail.bytes;
-  return run;
+  return {run.rows + tail.rows, run.bytes + tail.bytes};
 }
 
 }  // namespace

@@ -138,12 +138,29 @@ void handleLine(Scan& scan, const Line& line) {
   }
 }
 
-// Gathering pass only: counts the buffered row lines of the current table
-// at once, stopping before the next row the index must note.
+// How many of the rows that follow may go uninspected, counted in bulk. The
+// gathering pass counts all of them but stops at each row the index must note;
+// the output pass skips the deleted rows of a cut table up to the next kept
+// row, and must look at every row of any other table, since it copies it.
+uint64_t rowsToCountInBulk(Scan& scan) {
+  if (gathering(scan)) {
+    if (!scan.indexing)
+      return std::numeric_limits<uint64_t>::max();
+    // Should the next line not be a row, this notes where the table ends,
+    // which no lookup of an existing row ever returns.
+    scan.building.noteRow(scan.total_rows + 1, scan.reader.offset());
+    return scan.building.rowsBeforeNextCheckpoint(scan.total_rows + 1) + 1;
+  }
+  if (!scan.cut.truncateThisResult)
+    return 0;
+  auto next = scan.cut.outputLines.upper_bound(scan.total_rows);
+  return next == scan.cut.outputLines.end() ? 0 : *next - 1 - scan.total_rows;
+}
+
 void countRowsInBulk(Scan& scan) {
-  uint64_t limit = std::numeric_limits<uint64_t>::max();
-  if (scan.indexing)
-    limit = scan.building.rowsBeforeNextCheckpoint(scan.total_rows);
+  uint64_t limit = rowsToCountInBulk(scan);
+  if (limit == 0)
+    return;
   RowRun run = countRowLines(scan.reader.buffered(), limit);
   scan.reader.skip(run.bytes);
   scan.total_rows += run.rows;
@@ -167,7 +184,7 @@ void scanResultAndGenerateOutput(const std::string& inputfile, OutputFile* outpu
 
   Line line;
   for (;;) {
-    if (gatherInfoOnly && scan.state == TABLE)
+    if (scan.state == TABLE)
       countRowsInBulk(scan);
     if (!reader.next(line))
       break;
