@@ -14,9 +14,10 @@
 
 TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                        "/streamtrim-test-XXXXXX";
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  std::string pattern =
+      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/streamtrim-test-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }
 
@@ -28,15 +29,21 @@ TempDir::~TempDir() {
 void writeFile(const std::string& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << content;
-  if (!out.flush()) throw std::runtime_error("cannot write " + path);
+  if (!out.flush())
+    throw std::runtime_error("cannot write " + path);
 }
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
+  if (!in)
+    throw std::runtime_error("cannot read " + path);
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+uint64_t fileSize(const std::string& path) {
+  return std::filesystem::file_size(path);
 }
 
 bool fileExists(const std::string& path) {
@@ -67,21 +74,25 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
                      const RunOptions& options) {
   int outPipe[2];
   int errPipe[2];
-  if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0) throw std::runtime_error("pipe failed");
+  if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0)
+    throw std::runtime_error("pipe failed");
   pid_t child = ::fork();
-  if (child < 0) throw std::runtime_error("fork failed");
+  if (child < 0)
+    throw std::runtime_error("fork failed");
   if (child == 0) {
     ::dup2(errPipe[1], STDERR_FILENO);
     if (options.closeStdout) {
       ::close(STDOUT_FILENO);
     } else if (!options.stdoutPath.empty()) {
       int fd = ::open(options.stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (fd < 0) ::_exit(126);
+      if (fd < 0)
+        ::_exit(126);
       ::dup2(fd, STDOUT_FILENO);
       ::close(fd);
     } else if (!options.stdoutAppendPath.empty()) {
       int fd = ::open(options.stdoutAppendPath.c_str(), O_WRONLY | O_APPEND);
-      if (fd < 0) ::_exit(126);
+      if (fd < 0)
+        ::_exit(126);
       ::dup2(fd, STDOUT_FILENO);
       ::close(fd);
     } else {
@@ -91,9 +102,11 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     ::close(outPipe[1]);
     ::close(errPipe[0]);
     ::close(errPipe[1]);
-    if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(126);
+    if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0)
+      ::_exit(126);
     std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    for (const std::string& arg : args)
+      argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
     ::execv(program.c_str(), argv.data());
     ::_exit(127);
@@ -118,11 +131,13 @@ RunResult runStreamtrim(const std::vector<std::string>& args, const RunOptions& 
   const char* wrapper = std::getenv("STREAMTRIM_TEST_WRAPPER");
   if (wrapper != nullptr) {
     std::istringstream words(wrapper);
-    for (std::string word; words >> word;) argv.push_back(word);
+    for (std::string word; words >> word;)
+      argv.push_back(word);
   }
   argv.push_back(STREAMTRIM_BINARY);
   argv.insert(argv.end(), args.begin(), args.end());
   std::string program = argv.front();
-  if (program.find('/') == std::string::npos) program = "/usr/bin/" + program;
+  if (program.find('/') == std::string::npos)
+    program = "/usr/bin/" + program;
   return runProgram(program, argv, options);
 }

@@ -4,6 +4,7 @@
 #ifndef STREAMTRIM_TEST_SUPPORT_H
 #define STREAMTRIM_TEST_SUPPORT_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ class TempDir {
 void writeFile(const std::string& path, const std::string& content);
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
+uint64_t fileSize(const std::string& path);
 
 struct RunResult {
   int status = -1;  // exit status, or 128 + signal number
