@@ -12,10 +12,12 @@
 namespace {
 
 struct Scan {
-  Scan(LineReader& r, OutputFile* o, GatheredLog& g) : reader(r), output(o), gathered(g) {}
+  Scan(LineReader& r, OutputFile* o, bool g, GatheredLog& info)
+      : reader(r), output(o), gatherInfoOnly(g), gathered(info) {}
 
   LineReader& reader;
-  OutputFile* output;  // null in the gathering pass
+  OutputFile* output;  // not used in the gathering pass
+  bool gatherInfoOnly;
   GatheredLog& gathered;
   int32_t state = HEADER;
   int32_t curQueryNr = 0;
@@ -28,7 +30,7 @@ struct Scan {
 };
 
 bool gathering(const Scan& scan) {
-  return scan.output == nullptr;
+  return scan.gatherInfoOnly;
 }
 
 [[noreturn]] void failChanged(const Scan& scan) {
@@ -179,7 +181,7 @@ void scanResultAndGenerateOutput(const std::string& inputfile, OutputFile* outpu
   if (gatherInfoOnly)
     gathered = GatheredLog{input.stamp(), {}, {}};
   LineReader reader(input);
-  Scan scan(reader, gatherInfoOnly ? nullptr : output, gathered);
+  Scan scan(reader, output, gatherInfoOnly, gathered);
   requireUnchanged(scan, input.stamp());
 
   Line line;
