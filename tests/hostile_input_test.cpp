@@ -97,7 +97,9 @@ TEST(HostileInput, OverflowingQueryNumbersNeverWrapToACutQuery) {
 TEST(HostileInput, LogChangingWhileReadIsReported) {
   TempDir dir;
   std::string path = dir.file("in.log");
-  std::string log = header("16") + rows(2000000);
+  // An uncut result: the output pass writes each of its rows on its own,
+  // which keeps the tool busy long enough for the changes to land.
+  std::string log = header("3") + rows(300000);
   auto grow = [](const std::string& p) { std::ofstream(p, std::ios::app) << "x|more\n"; };
   auto shrink = [](const std::string& p) {
     ::truncate(p.c_str(), static_cast<off_t>(fileSize(p)) - 10);

@@ -6,8 +6,15 @@
 
 #include <immintrin.h>
 
+// Everything the shared loop needs is included before the target switch, so
+// that no library code is compiled for the wider instructions and later
+// linked into the path every CPU takes.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
+
+#include "row_scan.h"
 
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx512f,avx512bw,popcnt"))), \
