@@ -13,7 +13,8 @@
 int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "rand") == 0) {
     long count = std::atol(argv[2]);
-    for (long i = 0; i < count; ++i) std::printf("%d\n", std::rand());
+    for (long i = 0; i < count; ++i)
+      std::printf("%d\n", std::rand());
     return 0;
   }
   if (argc >= 3 && std::strcmp(argv[1], "sample") == 0) {
