@@ -63,6 +63,12 @@ TEST(CommandLine, OutputGoesToStandardOutputWithoutOrWithEmptySecondArgument) {
     EXPECT_EQ(run.out, kLog);
     EXPECT_EQ(run.err, "");
   }
+  // Standard output opened for appending by the shell keeps what it held.
+  writeFile(dir.file("appended.log"), "kept\n");
+  RunOptions append;
+  append.stdoutAppendPath = dir.file("appended.log");
+  EXPECT_EQ(runStreamtrim({dir.file("in.log")}, append).status, 0);
+  EXPECT_EQ(readFile(dir.file("appended.log")), std::string("kept\n") + kLog);
 }
 
 TEST(CommandLine, ArgumentsStartingWithDashArePaths) {

@@ -30,6 +30,7 @@ OutputFile::OutputFile(const std::string& path) {
     return;
   }
   name_ = path;
+  named_ = true;
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
   if (fd_ < 0)
     failWithErrno(name_, errno);
@@ -49,6 +50,8 @@ void OutputFile::refuseToOverwrite(const FileStamp& input) const {
 }
 
 void OutputFile::truncate() {
+  if (!named_)
+    return;
   struct stat info;
   if (::fstat(fd_, &info) != 0)
     failWithErrno(name_, errno);

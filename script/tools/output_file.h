@@ -31,8 +31,9 @@ class OutputFile {
   // destroy the log before it is read.
   void refuseToOverwrite(const FileStamp& input) const;
 
-  // Empties a regular output file; other kinds (devices, pipes) are left as
-  // they are, as the shell's ">" would.
+  // Empties a named regular output file; other kinds (devices, pipes) are
+  // left as they are, as the shell's ">" would. Standard output is never
+  // emptied: the shell has opened it as the user asked, for appending maybe.
   void truncate();
 
   void writeLine(std::string_view line);
@@ -48,6 +49,7 @@ class OutputFile {
 
   std::string name_;
   int fd_ = -1;
+  bool named_ = false;  // a path of the user's, not standard output
 };
 
 #endif  // STREAMTRIM_OUTPUT_FILE_H
