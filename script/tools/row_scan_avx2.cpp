@@ -34,8 +34,9 @@ BlockMasks masksAvx2(const char* block) {
   auto maskOf = [](__m256i bytes, __m256i wanted) {
     return uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, wanted)))};
   };
-  return {maskOf(low, newline) | maskOf(high, newline) << 32, maskOf(low, bar) | maskOf(high, bar)
-                                                                                     << 32};
+  uint64_t newlines = maskOf(low, newline) | maskOf(high, newline) << 32;
+  uint64_t bars = maskOf(low, bar) | maskOf(high, bar) << 32;
+  return {newlines, bars};
 }
 
 }  // namespace
