@@ -5,7 +5,7 @@
 void decideCut(CutState& cut, int32_t curQueryNr, uint64_t rowsOfTable) {
   cut.truncateThisResult = mayTruncateOutputOfQuery(curQueryNr, rowsOfTable);
   if (cut.truncateThisResult)
-    generateOutputLines(cut.outputLines, rowsOfTable);
+    generateOutputLines(cut.outputLines, rowsOfTable, cut.sequence);
 }
 
 void writeCutRow(CutState& cut, uint64_t rowNr, std::string_view currentLine, OutputFile& output) {

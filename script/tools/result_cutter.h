@@ -16,12 +16,14 @@
 #include <string_view>
 
 #include "output_file.h"
+#include "random_sequence.h"
 
 // The part of the output pass's state that belongs to cutting.
 struct CutState {
   bool truncateThisResult = false;  // whether the current table is cut
   std::set<uint64_t> outputLines;   // rows the current cut table keeps
   uint64_t last_output_line = 0;    // number of the last row written by writeCutRow
+  RandomSequence sequence;          // draws the samples of this pass's cut tables, in order
 };
 
 // Decides at a separator line whether the table that follows, a result of

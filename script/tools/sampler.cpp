@@ -3,8 +3,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "random_sequence.h"
-
 namespace {
 
 RandomSequence& processSequence() {
@@ -24,7 +22,11 @@ bool mayTruncateOutputOfQuery(int32_t queryNr, uint64_t rowsOfQuery) {
 }
 
 uint64_t generateRandomNumber(uint64_t min, uint64_t max) {
-  return scaleRandomValue(processSequence().next(), min, max);
+  return generateRandomNumber(min, max, processSequence());
+}
+
+uint64_t generateRandomNumber(uint64_t min, uint64_t max, RandomSequence& sequence) {
+  return scaleRandomValue(sequence.next(), min, max);
 }
 
 uint64_t scaleRandomValue(uint32_t r, uint64_t min, uint64_t max) {
@@ -41,6 +43,11 @@ uint64_t scaleRandomValue(uint32_t r, uint64_t min, uint64_t max) {
 }
 
 void generateOutputLines(std::set<uint64_t>& outputLines, uint64_t rowsOfQuery) {
+  generateOutputLines(outputLines, rowsOfQuery, processSequence());
+}
+
+void generateOutputLines(std::set<uint64_t>& outputLines, uint64_t rowsOfQuery,
+                         RandomSequence& sequence) {
   if (rowsOfQuery <= kMaxUncutRows) {
     throw std::invalid_argument("generateOutputLines: a result of " + std::to_string(rowsOfQuery) +
                                 " rows is never cut");
@@ -52,7 +59,7 @@ void generateOutputLines(std::set<uint64_t>& outputLines, uint64_t rowsOfQuery) 
   }
   uint64_t generated = 0;
   while (generated < kRandomRows) {
-    uint64_t curLineNr = generateRandomNumber(kBlockRows + 1, rowsOfQuery - kBlockRows);
+    uint64_t curLineNr = generateRandomNumber(kBlockRows + 1, rowsOfQuery - kBlockRows, sequence);
     if (!hasNeighbourOrSelf(outputLines, curLineNr)) {
       outputLines.insert(curLineNr);
       ++generated;

@@ -3,9 +3,9 @@
 // A result of query 11, 16 or 20 with more than 10000 rows may be cut to its
 // first 1000 rows, its last 1000 rows and 1000 rows drawn at random, no two of
 // the drawn rows next to each other or to the first and last blocks. The
-// draw uses RandomSequence from the start of the process: one value per
-// candidate row, dropped candidates included, continuing across all cut
-// results of a run in the order the output pass meets them. So the same log
+// draw uses one RandomSequence from its start: one value per candidate row,
+// dropped candidates included, continuing across all cut results of a run in
+// the order the output pass meets them. So the same log
 // gives the same output on every run and every machine.
 
 #ifndef STREAMTRIM_SAMPLER_H
@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <set>
 
+#include "random_sequence.h"
+
 constexpr uint64_t kMaxUncutRows = 10000;
 constexpr uint64_t kBlockRows = 1000;   // rows kept at each end of a cut result
 constexpr uint64_t kRandomRows = 1000;  // rows kept at random in between
@@ -21,10 +23,12 @@ constexpr uint64_t kRandomRows = 1000;  // rows kept at random in between
 // True exactly when queryNr is 11, 16 or 20 and rowsOfQuery exceeds 10000.
 bool mayTruncateOutputOfQuery(int32_t queryNr, uint64_t rowsOfQuery);
 
-// Draws the next value r of the process's RandomSequence and returns
+// Draws the next value r of sequence (of the process's own RandomSequence
+// when none is given) and returns
 // scaleRandomValue(r, min, max): a number in [min, max] for max below 2^22 and
 // for every range the sampler asks for.
 uint64_t generateRandomNumber(uint64_t min, uint64_t max);
+uint64_t generateRandomNumber(uint64_t min, uint64_t max, RandomSequence& sequence);
 
 // r * 2^-31 * (max - min + 1) + min in IEEE double precision, each operation
 // rounded on its own from left to right (never fused into one multiply-add),
@@ -34,8 +38,13 @@ uint64_t scaleRandomValue(uint32_t r, uint64_t min, uint64_t max);
 
 // Empties outputLines and fills it with the row numbers a cut result of
 // rowsOfQuery rows keeps: 1 to 1000, rowsOfQuery - 999 to rowsOfQuery, and
-// 1000 drawn rows. Requires rowsOfQuery > 10000 (throws std::invalid_argument
-// otherwise: the blocks would overlap and the draw might never finish).
+// 1000 drawn rows from sequence (the process's own when none is given).
+// Requires rowsOfQuery > 10000 (throws std::invalid_argument otherwise: the
+// blocks would overlap and the draw might never finish). One run of the tool
+// draws every cut result from one sequence, in log order; replaying the same
+// calls on a fresh sequence gives the same rows.
 void generateOutputLines(std::set<uint64_t>& outputLines, uint64_t rowsOfQuery);
+void generateOutputLines(std::set<uint64_t>& outputLines, uint64_t rowsOfQuery,
+                         RandomSequence& sequence);
 
 #endif  // STREAMTRIM_SAMPLER_H
