@@ -1,14 +1,12 @@
 #include "driver.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <string>
 
 #include "failure.h"
+#include "input_file.h"
 #include "output_file.h"
 #include "scanner.h"
 
@@ -31,17 +29,6 @@ void usage() {
 }
 
 namespace {
-
-// A closed standard descriptor would be handed out by the next open(), and
-// the log or the output would then stand where standard output or error is
-// expected. Fill each such gap with /dev/null, opened read-only so that
-// writing to a closed standard output still fails and is reported.
-void reserveStandardDescriptors() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (::fcntl(fd, F_GETFD) == -1)
-      ::open("/dev/null", O_RDONLY);
-  }
-}
 
 void trim(const std::string& inputname, const std::string& outputname) {
   GatheredLog gathered;

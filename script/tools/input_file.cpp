@@ -25,7 +25,7 @@ FileStamp stampOf(const struct stat& info) {
   return stamp;
 }
 
-InputFile::InputFile(const std::string& path) : path_(path) {
+InputFile::InputFile(const std::string& path, const char* notRegular) : path_(path) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd_ < 0)
     failWithErrno(path_, errno);
@@ -39,7 +39,7 @@ InputFile::InputFile(const std::string& path) : path_(path) {
     ::close(fd_);
     if (S_ISDIR(info.st_mode))
       failWithErrno(path_, EISDIR);
-    throw Failure(path_, "not a regular file (the log is read twice)");
+    throw Failure(path_, notRegular);
   }
 }
 
@@ -61,5 +61,12 @@ size_t InputFile::readAt(uint64_t offset, char* buffer, size_t size) const {
       return static_cast<size_t>(got);
     if (errno != EINTR)
       failWithErrno(path_, errno);
+  }
+}
+
+void reserveStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) == -1)
+      ::open("/dev/null", O_RDONLY);
   }
 }

@@ -31,8 +31,9 @@ FileStamp stampOf(const struct stat& info);
 class InputFile {
  public:
   // Opens path for reading. Throws a Failure naming path when it cannot be
-  // opened or is not a regular file.
-  explicit InputFile(const std::string& path);
+  // opened or is not a regular file (giving notRegular as the reason).
+  explicit InputFile(const std::string& path,
+                     const char* notRegular = "not a regular file (the log is read twice)");
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
@@ -50,5 +51,12 @@ class InputFile {
   std::string path_;
   int fd_ = -1;
 };
+
+// A closed standard descriptor would be handed out by the next open(), and a
+// log or an output would then stand where standard output or error is
+// expected. Fills each such gap with /dev/null, opened read-only so that
+// writing to a closed standard output still fails and is reported. Called
+// first thing in main.
+void reserveStandardDescriptors();
 
 #endif  // STREAMTRIM_INPUT_FILE_H

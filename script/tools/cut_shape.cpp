@@ -1,0 +1,83 @@
+#include "cut_shape.h"
+
+namespace {
+
+std::string number(uint64_t value) {
+  return std::to_string(value);
+}
+
+ShapeProblem problemAt(uint64_t line, std::string what) {
+  return {line, std::move(what)};
+}
+
+}  // namespace
+
+ShapeProblem CutShape::marker(uint64_t deletedRows, uint64_t line) {
+  ShapeProblem problem;
+  if (markerPending_)
+    problem = problemAt(line, "expected a kept row after the deletion marker on line " +
+                                  number(pendingLine_) + ", found another marker");
+  else if (kept_ < kBlockRows)
+    problem = problemAt(line, "expected row " + number(last_ + 1) +
+                                  " (rows 1 to 1000 are all kept), found a deletion marker");
+  else if (kept_ > kKeptRows - kBlockRows)
+    problem = problemAt(line, "expected row " + number(last_ + 1) +
+                                  " (the last 1000 rows are all kept), found a deletion marker");
+  else if (deletedRows == 0)
+    problem = problemAt(line, "expected a count of deleted rows, found a marker for 0 rows");
+  markerPending_ = true;
+  pendingGap_ = deletedRows;
+  pendingLine_ = line;
+  return problem;
+}
+
+ShapeProblem CutShape::row(uint64_t rowNr, uint64_t line) {
+  uint64_t k = kept_ + 1;  // this row's place among the kept rows
+  ShapeProblem problem;
+  if (k > kKeptRows)
+    problem = problemAt(
+        line, "expected the cut result to end after 3000 kept rows, found row " + number(rowNr));
+  else if (rowNr <= last_)
+    problem = problemAt(line, "expected a row after row " + number(last_) + ", found row " +
+                                  number(rowNr) + " (out of order)");
+  else if (k > kBlockRows && k <= kKeptRows - kBlockRows + 1)
+    problem = gapBefore(rowNr, line);
+  else if (rowNr != last_ + 1)
+    problem = problemAt(line, "expected row " + number(last_ + 1) + ", found row " + number(rowNr));
+  // The state follows the rows as they are even after a problem, so that a
+  // result with one fault still shows its row count when its end is whole.
+  tail_ = markerPending_ || rowNr != last_ + 1 ? 1 : tail_ + 1;
+  markerPending_ = false;
+  kept_ = k;
+  last_ = rowNr;
+  if (k > kBlockRows && k <= kKeptRows - kBlockRows)
+    drawn_.push_back({rowNr, line});
+  return problem;
+}
+
+// Kept rows 1001 to 2001 (the drawn rows and row N - 999) each follow a gap
+// that one marker counts exactly.
+ShapeProblem CutShape::gapBefore(uint64_t rowNr, uint64_t line) const {
+  if (!markerPending_)
+    return problemAt(line, "expected a deletion marker after row " + number(last_) +
+                               ", found row " + number(rowNr));
+  uint64_t missing = rowNr - last_ - 1;
+  if (pendingGap_ != missing)
+    return problemAt(pendingLine_, "expected a marker for " + number(missing) +
+                                       " deleted rows (between rows " + number(last_) + " and " +
+                                       number(rowNr) + "), found one for " + number(pendingGap_));
+  return {};
+}
+
+ShapeProblem CutShape::end(bool atEnd, uint64_t line) const {
+  if (markerPending_)
+    return problemAt(pendingLine_, "expected a kept row after this deletion marker, found " +
+                                       std::string(atEnd ? "the end of the log" : "none"));
+  if (kept_ < kKeptRows)
+    return problemAt(line, "expected 3000 kept rows in a cut result, found " + number(kept_) +
+                               (atEnd ? " before the end of the log" : ""));
+  if (last_ <= 10000)
+    return problemAt(
+        line, "expected a cut result of more than 10000 rows, found one of " + number(last_));
+  return {};
+}

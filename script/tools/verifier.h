@@ -1,0 +1,68 @@
+// Checking a cut log: the judge of streamtrim's work.
+//
+// The checker reads the cut log with a parser of its own, so that a fault in
+// the cutter is not repeated in its judge; it shares with the cutter only the
+// reading of lines and files, the line predicates and the sampler, which
+// define the draw. It follows the log's structure as the cutter does and
+// recognises a cut result by its numbered rows: each cut result must keep
+// rows 1 to 1000, 1000 rows strictly between the blocks, each after a
+// deletion marker, and rows N - 999 to N, every marker counting its gap.
+//
+// Strict (the default), a cut must be the very one streamtrim makes: only
+// results of query 11, 16 or 20 with more than 10000 rows are cut, all of
+// them, each to the rows the tool's sequence draws, replayed over the cut
+// results in log order as one run of the tool draws them. With anySample
+// any random rows meeting the shape pass, and a result may be left whole.
+//
+// Given the original log too, both are read once, side by side: every line
+// outside the cut results must be the original's, byte for byte, every kept
+// row the original's row of that number, and each cut result's N the
+// original result's row count. Strict and against the original, a log that
+// passes is exactly streamtrim's output for that original.
+
+#ifndef STREAMTRIM_VERIFIER_H
+#define STREAMTRIM_VERIFIER_H
+
+#include <cstdint>
+#include <string>
+
+struct VerifyOptions {
+  std::string cutLog;
+  std::string original;  // empty: check the cut log alone
+  bool anySample = false;
+};
+
+enum class Verdict { kPassed, kFailed, kNotChecked };
+
+// One cut result, as the report shows it.
+struct CutResultReport {
+  uint64_t line = 0;  // of its first row in the cut log
+  int32_t queryNr = 0;
+  uint64_t rows = 0;  // N; 0 when the cut does not show it
+  Verdict shape = Verdict::kNotChecked;
+  Verdict sample = Verdict::kNotChecked;    // kNotChecked with anySample, or when not replayable
+  Verdict original = Verdict::kNotChecked;  // against the original's rows, when it is given
+};
+
+struct VerifySummary {
+  uint64_t results = 0;     // result tables in the cut log
+  uint64_t cutResults = 0;  // of them cut
+  uint64_t problems = 0;
+};
+
+// Receives what the check finds, as it finds it.
+class VerifyListener {
+ public:
+  virtual ~VerifyListener() = default;
+  // A violation at line `line` of `file` (the cut log or the original).
+  virtual void problem(const std::string& file, uint64_t line, const std::string& what) = 0;
+  // A cut result, once its last line has been read.
+  virtual void cutResult(const CutResultReport& report) = 0;
+};
+
+// Checks the cut log as options say, reporting to listener. At most one
+// problem is reported per result; every result is checked. Throws a Failure
+// when a log cannot be read, or changes while it is read.
+VerifySummary verifyCutLog(const VerifyOptions& options, VerifyListener& listener);
+
+#endif  // STREAMTRIM_VERIFIER_H

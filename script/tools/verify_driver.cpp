@@ -1,0 +1,160 @@
+// The streamtrim-verify command:
+//   streamtrim-verify [--any-sample] <cutlog> [<inputfile>]
+//
+// Checks a cut log alone or against its original (verifier.h), prints one
+// line per cut result and a summary on standard output, and each problem on
+// standard error as "streamtrim-verify: <file>:<line>: <what>". The exit
+// status follows cmp and diff: 0 verified, 1 a violation, 2 could not check
+// (misuse, a file that cannot be read, a read or write error).
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "failure.h"
+#include "input_file.h"
+#include "verifier.h"
+
+namespace {
+
+constexpr int kVerified = 0;
+constexpr int kViolation = 1;
+constexpr int kCannotCheck = 2;
+
+const char* progname = "streamtrim-verify";
+
+void printUsage(FILE* to) {
+  std::fprintf(to,
+               "usage: %s [--any-sample] <cutlog> [<inputfile>]\n\n"
+               "Checks that a query-stream log cut by streamtrim is a faithful cut.\n"
+               "Alone it checks every cut result's shape and that its random rows are\n"
+               "the ones streamtrim draws; with the original log it also checks that\n"
+               "every line and every kept row is the original's.\n\n"
+               "\t--any-sample  accept any random rows that meet the reporting rule\n"
+               "\tcutlog        the cut log to check\n"
+               "\tinputfile     the log it was cut from\n\n"
+               "Exit status: 0 verified, 1 a violation found, 2 could not check.\n",
+               progname);
+}
+
+[[noreturn]] void usageError(const std::string& what) {
+  if (!what.empty())
+    std::fprintf(stderr, "%s: %s\n", progname, what.c_str());
+  printUsage(stderr);
+  std::exit(kCannotCheck);
+}
+
+VerifyOptions parseArguments(int argc, char** argv) {
+  VerifyOptions options;
+  std::vector<std::string> paths;
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      paths.emplace_back(arg);
+    } else if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--any-sample") {
+      options.anySample = true;
+    } else if (arg == "--help") {
+      printUsage(stdout);
+      std::exit(std::fflush(stdout) == 0 ? kVerified : kCannotCheck);
+    } else {
+      usageError("unknown option " + std::string(arg));
+    }
+  }
+  if (paths.empty() || paths.size() > 2)
+    usageError(paths.empty() ? "" : "too many arguments");
+  options.cutLog = paths[0];
+  if (paths.size() == 2)
+    options.original = paths[1];
+  return options;
+}
+
+const char* verdictWord(Verdict verdict, const char* passed, const char* failed) {
+  switch (verdict) {
+    case Verdict::kPassed:
+      return passed;
+    case Verdict::kFailed:
+      return failed;
+    default:
+      return "unchecked";
+  }
+}
+
+class PrintingListener : public VerifyListener {
+ public:
+  explicit PrintingListener(const VerifyOptions& options) : options_(options) {}
+
+  void problem(const std::string& file, uint64_t line, const std::string& what) override {
+    std::fprintf(stderr, "%s: %s:%llu: %s\n", progname, file.c_str(),
+                 static_cast<unsigned long long>(line), what.c_str());
+  }
+
+  void cutResult(const CutResultReport& report) override {
+    std::string rows = report.rows == 0 ? "an unknown number of" : std::to_string(report.rows);
+    std::printf("%s:%llu: query %d, %s rows: shape %s, sample %s", options_.cutLog.c_str(),
+                static_cast<unsigned long long>(report.line), static_cast<int>(report.queryNr),
+                rows.c_str(), verdictWord(report.shape, "ok", "violated"),
+                options_.anySample ? "any" : verdictWord(report.sample, "ok", "not streamtrim's"));
+    if (!options_.original.empty())
+      std::printf(", rows %s", verdictWord(report.original, "match", "differ"));
+    std::printf("\n");
+  }
+
+ private:
+  const VerifyOptions& options_;
+};
+
+void printSummary(const VerifyOptions& options, const VerifySummary& summary) {
+  std::string against = options.original.empty() ? "alone" : "against " + options.original;
+  std::printf("%s: %llu results, %llu cut, checked %s %s: ", options.cutLog.c_str(),
+              static_cast<unsigned long long>(summary.results),
+              static_cast<unsigned long long>(summary.cutResults),
+              options.anySample ? "for any sample" : "strictly", against.c_str());
+  if (summary.problems == 0)
+    std::printf("verified\n");
+  else
+    std::printf("%llu problem%s\n", static_cast<unsigned long long>(summary.problems),
+                summary.problems == 1 ? "" : "s");
+}
+
+// Standard output must have taken the whole report.
+bool closeStandardOutput() {
+  bool ok = std::fflush(stdout) == 0 && !std::ferror(stdout);
+  int error = errno;
+  if (std::fclose(stdout) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok)
+    std::fprintf(stderr, "%s: standard output: %s\n", progname, std::strerror(error));
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  reserveStandardDescriptors();
+  VerifyOptions options = parseArguments(argc, argv);
+  PrintingListener listener(options);
+  int status = kCannotCheck;
+  try {
+    VerifySummary summary = verifyCutLog(options, listener);
+    printSummary(options, summary);
+    status = summary.problems == 0 ? kVerified : kViolation;
+  } catch (const Failure& failure) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: %s\n", progname, failure.what());
+  } catch (const std::bad_alloc&) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: %s: out of memory\n", progname, options.cutLog.c_str());
+  }
+  if (!closeStandardOutput())
+    return kCannotCheck;
+  return status;
+}
