@@ -124,9 +124,12 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
   return result;
 }
 
+namespace {
+
 // STREAMTRIM_TEST_WRAPPER, when set, names a program (with options separated
 // by blanks) that runs the binary, e.g. "valgrind -q --error-exitcode=99".
-RunResult runStreamtrim(const std::vector<std::string>& args, const RunOptions& options) {
+RunResult runWrapped(const char* binary, const std::vector<std::string>& args,
+                     const RunOptions& options) {
   std::vector<std::string> argv;
   const char* wrapper = std::getenv("STREAMTRIM_TEST_WRAPPER");
   if (wrapper != nullptr) {
@@ -134,10 +137,20 @@ RunResult runStreamtrim(const std::vector<std::string>& args, const RunOptions& 
     for (std::string word; words >> word;)
       argv.push_back(word);
   }
-  argv.push_back(STREAMTRIM_BINARY);
+  argv.push_back(binary);
   argv.insert(argv.end(), args.begin(), args.end());
   std::string program = argv.front();
   if (program.find('/') == std::string::npos)
     program = "/usr/bin/" + program;
   return runProgram(program, argv, options);
+}
+
+}  // namespace
+
+RunResult runStreamtrim(const std::vector<std::string>& args, const RunOptions& options) {
+  return runWrapped(STREAMTRIM_BINARY, args, options);
+}
+
+RunResult runVerify(const std::vector<std::string>& args, const RunOptions& options) {
+  return runWrapped(STREAMTRIM_VERIFY_BINARY, args, options);
 }

@@ -49,4 +49,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
 // that is set).
 RunResult runStreamtrim(const std::vector<std::string>& args, const RunOptions& options = {});
 
+// The same for the built streamtrim-verify.
+RunResult runVerify(const std::vector<std::string>& args, const RunOptions& options = {});
+
 #endif  // STREAMTRIM_TEST_SUPPORT_H
