@@ -22,7 +22,7 @@ echo "== building $build/streamtrim_fuzzer"
 # branches would lead the fuzzer nowhere and slow every run down.
 pids=()
 for source in "$root"/script/tools/*.cpp; do
-  [[ "$(basename "$source")" != driver.cpp ]] || continue
+  case "$(basename "$source")" in driver.cpp | verify_driver.cpp) continue ;; esac
   clang++-14 "${flags[@]}" -fsanitize=fuzzer-no-link,address,undefined \
     -fsanitize-coverage-ignorelist="$root/fuzz/coverage_ignore.txt" \
     -c "$source" -o "$build/obj/$(basename "$source" .cpp).o" &

@@ -16,6 +16,14 @@
 //
 // The model does not redraw the random sample: it takes the kept rows from
 // the output and checks what must hold for every sample.
+//
+// The target also runs the checker, streamtrim-verify's engine, on the cut
+// (the round trip): the cut of any log verifies against that log, strictly
+// and for any sample, and alone as well unless the log itself holds text the
+// cut adds (numbered rows, deletion markers), which alone no reader can tell
+// from a cut. Then one byte of the cut, chosen from the input, is changed:
+// against the log the checker must reject it; alone it must reject it when
+// the byte lies in a cut result's numbering (a marker or a " [row: N]").
 
 #include <unistd.h>
 
@@ -35,6 +43,7 @@
 #include "output_file.h"
 #include "row_scan.h"
 #include "scanner.h"
+#include "verifier.h"
 
 namespace {
 
@@ -51,6 +60,7 @@ constexpr uint64_t kBlockRows = 1000;
 struct Scratch {
   std::string log;
   std::string output;
+  std::string changed;  // the output with one byte changed
 };
 
 const Scratch* scratchFiles = nullptr;  // once created
@@ -60,6 +70,7 @@ void removeScratchFiles() {
   if (scratchFiles != nullptr) {
     ::unlink(scratchFiles->log.c_str());
     ::unlink(scratchFiles->output.c_str());
+    ::unlink(scratchFiles->changed.c_str());
   }
 }
 
@@ -179,7 +190,8 @@ const Scratch& scratch() {
     else if (dir == nullptr || *dir == '\0')
       dir = "/tmp";
     scratchFiles = new Scratch{makeScratchFile(dir, "streamtrim-fuzz-log"),
-                               makeScratchFile(dir, "streamtrim-fuzz-out")};
+                               makeScratchFile(dir, "streamtrim-fuzz-out"),
+                               makeScratchFile(dir, "streamtrim-fuzz-changed")};
     std::atexit(removeScratchFiles);
   }
   return *scratchFiles;
@@ -283,10 +295,15 @@ Model buildModel(std::string_view log) {
 
 // ---- Checking the output ----
 
+// Byte ranges of the output that number a cut result: deletion markers with
+// their empty lines, and the " [row: N]" of kept rows with its newline.
+using Ranges = std::vector<std::pair<size_t, size_t>>;
+
 class OutputReader {
  public:
-  explicit OutputReader(std::string_view output) : rest_(output) {}
+  explicit OutputReader(std::string_view output) : start_(output.data()), rest_(output) {}
   bool atEnd() const { return rest_.empty(); }
+  size_t position() const { return static_cast<size_t>(rest_.data() - start_); }
   std::string_view next() {
     size_t newline = rest_.find('\n');
     require(newline != rest_.npos, "every output line ends with a newline");
@@ -296,6 +313,7 @@ class OutputReader {
   }
 
  private:
+  const char* start_;
   std::string_view rest_;
 };
 
@@ -343,14 +361,16 @@ void checkSample(const std::vector<uint64_t>& kept, uint64_t rows) {
   }
 }
 
-void checkCutTable(const Model& model, const Table& table, OutputReader& out) {
+void checkCutTable(const Model& model, const Table& table, OutputReader& out, Ranges& numbering) {
   std::vector<uint64_t> kept;
   uint64_t last = 0, gap = 0, deleted = 0, markers = 0;
   while (last < table.rows) {
+    size_t start = out.position();
     std::string_view line = out.next();
     if (line.empty()) {
       require(gap == 0, "no two deletion markers follow each other");
       gap = readMarker(out);
+      numbering.emplace_back(start, out.position());
       deleted += gap;
       ++markers;
       continue;
@@ -364,6 +384,7 @@ void checkCutTable(const Model& model, const Table& table, OutputReader& out) {
     require(rowNr <= table.rows, "a kept row's number lies within the table");
     require(line.substr(0, tag) == model.lines[table.firstRow + rowNr - 1],
             "a kept row is the input row of that number");
+    numbering.emplace_back(start + tag, out.position());
     kept.push_back(rowNr);
     last = rowNr;
     gap = 0;
@@ -373,14 +394,14 @@ void checkCutTable(const Model& model, const Table& table, OutputReader& out) {
   checkSample(kept, table.rows);
 }
 
-void checkOutput(const Model& model, std::string_view output) {
+void checkOutput(const Model& model, std::string_view output, Ranges& numbering) {
   OutputReader out(output);
   auto table = model.tables.begin();
   for (size_t i = 0; i < model.lines.size();) {
     while (table != model.tables.end() && (!table->cut || table->firstRow < i))
       ++table;
     if (table != model.tables.end() && table->firstRow == i) {
-      checkCutTable(model, *table, out);
+      checkCutTable(model, *table, out, numbering);
       i += table->rows;
       continue;
     }
@@ -416,6 +437,108 @@ void checkRowCounters(const Model& model, std::string_view log) {
   }
 }
 
+// ---- The checker's round trip ----
+
+class CountingListener : public VerifyListener {
+ public:
+  void problem(const std::string&, uint64_t, const std::string& what) override {
+    if (problems_++ == 0)
+      first_ = what;
+  }
+  void cutResult(const CutResultReport&) override {}
+  uint64_t problems() const { return problems_; }
+  const std::string& first() const { return first_; }
+
+ private:
+  uint64_t problems_ = 0;
+  std::string first_;
+};
+
+struct Check {
+  const char* name;
+  bool withOriginal;
+  bool anySample;
+};
+
+constexpr Check kChecks[] = {{"strictly alone", false, false},
+                             {"for any sample alone", false, true},
+                             {"strictly against the log", true, false},
+                             {"for any sample against the log", true, true}};
+
+CountingListener verify(const Scratch& files, const std::string& cut, const Check& check) {
+  CountingListener listener;
+  try {
+    verifyCutLog({cut, check.withOriginal ? files.log : "", check.anySample}, listener);
+  } catch (const std::exception& error) {
+    violation(std::string("the checker could not check ") + check.name + ": " + error.what());
+  }
+  return listener;
+}
+
+bool mimicsCutText(std::string_view log) {
+  return contains(log, " [row: ") || contains(log, "----------- deleted ");
+}
+
+void checkRoundTrip(const Scratch& files, std::string_view log) {
+  for (const Check& check : kChecks) {
+    if (!check.withOriginal && mimicsCutText(log))
+      continue;
+    CountingListener result = verify(files, files.output, check);
+    require(result.problems() == 0,
+            std::string("the cut verifies ") + check.name + " (found: " + result.first() + ")");
+  }
+}
+
+uint64_t hashOf(std::string_view bytes) {
+  uint64_t hash = 1469598103934665603ULL;  // FNV-1a
+  for (char c : bytes)
+    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+  return hash;
+}
+
+// Where to change the output, and to what: half the changes replace a digit
+// of the numbering (a small part of a cut's bytes, where most of the
+// checker's rules apply, and where any other byte breaks the format at once)
+// with another digit; the rest change any byte to any other.
+std::pair<size_t, char> chooseChange(const std::string& output, const Ranges& numbering,
+                                     uint64_t choice) {
+  size_t at = static_cast<size_t>(choice % output.size());
+  auto byte = static_cast<char>((choice >> 32) & 0xFF);
+  if ((choice >> 63) != 0 && !numbering.empty()) {
+    const auto& [begin, end] = numbering[(choice >> 40) % numbering.size()];
+    std::vector<size_t> digits;
+    for (size_t i = begin; i < end; ++i) {
+      if (isDigit(output[i]))
+        digits.push_back(i);
+    }
+    at = digits[choice % digits.size()];
+    byte = static_cast<char>('0' + (choice >> 32) % 10);
+    if (byte == output[at])
+      byte = byte == '9' ? '1' : static_cast<char>(byte + 1);
+  }
+  if (byte == output[at])
+    byte = static_cast<char>(byte ^ 1);
+  return {at, byte};
+}
+
+void checkChangedByte(const Scratch& files, std::string output, const Ranges& numbering,
+                      uint64_t choice) {
+  if (output.empty())
+    return;
+  auto [at, byte] = chooseChange(output, numbering, choice);
+  output[at] = byte;
+  writeWhole(files.changed, output);
+  bool inNumbering = std::any_of(numbering.begin(), numbering.end(), [at = at](auto& range) {
+    return at >= range.first && at < range.second;
+  });
+  for (const Check& check : kChecks) {
+    CountingListener result = verify(files, files.changed, check);
+    if (check.withOriginal || inNumbering)
+      require(result.problems() > 0, std::string("a changed byte at ") + std::to_string(at) +
+                                         " is rejected " + check.name);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -429,7 +552,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool unterminated = !log.empty() && log.back() != '\n';
     require(output == (unterminated ? log + "\n" : log), "an uncut log is copied unchanged");
   }
-  checkOutput(model, output);
+  Ranges numbering;
+  checkOutput(model, output, numbering);
   checkRowCounters(model, log);
+  checkRoundTrip(files, log);
+  checkChangedByte(files, output, numbering,
+                   hashOf(std::string_view(reinterpret_cast<const char*>(data), size)));
   return 0;
 }
