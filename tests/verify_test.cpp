@@ -252,7 +252,7 @@ TEST(VerifyTampered, AResultLeftWholeIsRejectedOnlyWhenStrict) {
   }
 }
 
-TEST(VerifyCannotCheck, MisuseAndUnreadableArgumentsGiveStatusTwo) {
+TEST(VerifyCannotCheck, MisuseUnreadableArgumentsAndAFullOutputGiveStatusTwo) {
   TempDir dir;
   writeFile(dir.file("cut.log"), "");
   ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
@@ -274,4 +274,9 @@ TEST(VerifyCannotCheck, MisuseAndUnreadableArgumentsGiveStatusTwo) {
         << run.err;
     EXPECT_EQ(run.out, "");
   }
+  RunOptions full;
+  full.stdoutPath = "/dev/full";
+  RunResult run = runVerify({dir.file("cut.log")}, full);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "streamtrim-verify: standard output: No space left on device\n");
 }
