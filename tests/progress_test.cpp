@@ -62,44 +62,28 @@ TEST(ProgressText, StatusLine) {
 
 TEST(ProgressText, SummaryLine) {
   struct Case {
-    uint64_t resultsSeen;
-    std::vector<uint64_t> cutRows;
-    uint64_t bytesIn, bytesOut;
+    uint64_t seen;
+    std::vector<uint64_t> cut;
+    uint64_t in, out;
     double seconds;
     std::string line;
   };
+  // clang-format off
   const std::vector<Case> cases = {
-      {0, {}, 0, 0, 0.004, "streamtrim: 0 results seen, none cut; 0 B in, 0 B out; 0.00 s"},
-      {1, {}, 120, 120, 0.5, "streamtrim: 1 result seen, none cut; 120 B in, 120 B out; 0.50 s"},
-      {22,
-       {18314},
-       2080000,
-       1210000,
-       1.234,
-       "streamtrim: 22 results seen, 1 cut (18314 rows); 2.08 MB in, 1.21 MB out; 1.23 s"},
-      {66,
-       {3000000, 5830000},
-       1,
-       2,
-       61,
-       "streamtrim: 66 results seen, 2 cut (3000000 and 5830000 rows); 1 B in, 2 B out; 1:01"},
-      {9,
-       {1, 2, 3, 4, 5},
-       0,
-       0,
-       0,
-       "streamtrim: 9 results seen, 5 cut (1, 2, 3, 4 and 5 rows); 0 B in, 0 B out; 0.00 s"},
-      {9,
-       {10001, 10002, 10003, 10004, 10005, 10006},
-       0,
-       0,
-       0,
-       "streamtrim: 9 results seen, 6 cut (60021 rows in all); 0 B in, 0 B out; 0.00 s"},
+      {0, {}, 0, 0, 0.004, "0 results seen, none cut; 0 B in, 0 B out; 0.00 s"},
+      {1, {}, 120, 120, 0.5, "1 result seen, none cut; 120 B in, 120 B out; 0.50 s"},
+      {22, {18314}, 2080000, 1210000, 1.234,
+       "22 results seen, 1 cut (18314 rows); 2.08 MB in, 1.21 MB out; 1.23 s"},
+      {66, {3000000, 5830000}, 1, 2, 61,
+       "66 results seen, 2 cut (3000000 and 5830000 rows); 1 B in, 2 B out; 1:01"},
+      {9, {1, 2, 3, 4, 5}, 0, 0, 0,
+       "9 results seen, 5 cut (1, 2, 3, 4 and 5 rows); 0 B in, 0 B out; 0.00 s"},
+      {9, {10001, 10002, 10003, 10004, 10005, 10006}, 0, 0, 0,
+       "9 results seen, 6 cut (60021 rows in all); 0 B in, 0 B out; 0.00 s"},
   };
-  for (const Case& c : cases) {
-    RunSummary summary{c.resultsSeen, c.cutRows, c.bytesIn, c.bytesOut, c.seconds};
-    EXPECT_EQ(summaryLine(summary), c.line);
-  }
+  // clang-format on
+  for (const Case& c : cases)
+    EXPECT_EQ(summaryLine({c.seen, c.cut, c.in, c.out, c.seconds}), "streamtrim: " + c.line);
 }
 
 namespace {
@@ -107,15 +91,12 @@ namespace {
 // A display drawing into a pipe, on a clock the test sets.
 class DisplayOnPipe {
  public:
-  explicit DisplayOnPipe(bool enabled = true) {
+  DisplayOnPipe() {
     if (::pipe(fds_) != 0 || ::fcntl(fds_[0], F_SETFL, O_NONBLOCK) != 0)
       throw std::runtime_error("pipe failed");
     ProgressTiming timing;
-    timing.clock = [this] {
-      ++clockReads;
-      return now;
-    };
-    progress.emplace(enabled ? fds_[1] : -1, timing);
+    timing.clock = [this] { return now; };
+    progress.emplace(fds_[1], timing);
   }
   ~DisplayOnPipe() {
     ::close(fds_[0]);
@@ -132,7 +113,6 @@ class DisplayOnPipe {
   }
 
   double now = 1000;
-  int clockReads = 0;
   std::optional<Progress> progress;
 
  private:
@@ -147,12 +127,14 @@ std::string drawing(int pass, uint64_t done, uint64_t total, double elapsed) {
 
 }  // namespace
 
-TEST(ProgressDisplay, DrawsAfterTheDelayAtMostTenTimesASecondAndEndsWithTheSummary) {
+TEST(ProgressDisplay, DrawsAfterTheDelayAtMostTenTimesASecondAndErasesForTheSummary) {
   constexpr uint64_t kBlock = Progress::kCheckEvery;
   constexpr uint64_t kLog = 40 * kBlock;
   DisplayOnPipe display;
   Progress& progress = *display.progress;
   ASSERT_EQ(progress.readObserver(), &progress);
+  progress.erase();  // a line never drawn
+  EXPECT_EQ(display.drawn(), "");
 
   struct Step {
     double now;
@@ -186,37 +168,7 @@ TEST(ProgressDisplay, DrawsAfterTheDelayAtMostTenTimesASecondAndEndsWithTheSumma
   RunSummary summary{3, {20000}, kLog, 1234, progress.elapsed()};
   progress.finish(summary);
   EXPECT_EQ(display.drawn(), "\r\x1b[K" + summaryLine(summary) + "\n");
-}
-
-TEST(ProgressDisplay, ReadsTheClockOncePerCheckInterval) {
-  DisplayOnPipe display;
-  display.progress->beginPass(1, 1 << 30);
-  int before = display.clockReads;
-  for (uint64_t offset = 1024; offset <= 4 * Progress::kCheckEvery; offset += 1024)
-    display.progress->blockRead(offset, 1024);
-  EXPECT_EQ(display.clockReads - before, 4);
-}
-
-TEST(ProgressDisplay, ErasesOnlyAStatusLineItDrew) {
-  DisplayOnPipe display;
-  display.progress->erase();
-  EXPECT_EQ(display.drawn(), "");
-  display.now += 2;
-  display.progress->blockRead(Progress::kCheckEvery, Progress::kCheckEvery);
-  EXPECT_NE(display.drawn(), "");
-  display.progress->erase();
-  EXPECT_EQ(display.drawn(), "\r\x1b[K");
-  display.progress->erase();
-  EXPECT_EQ(display.drawn(), "");
-}
-
-TEST(ProgressDisplay, DisabledDisplayWritesNothing) {
-  DisplayOnPipe display(false);
-  EXPECT_EQ(display.progress->readObserver(), nullptr);
-  display.progress->beginPass(1, 100);
-  display.now += 5;
-  display.progress->erase();
-  display.progress->finish(RunSummary{});
+  progress.erase();  // a line erased already
   EXPECT_EQ(display.drawn(), "");
 }
 
