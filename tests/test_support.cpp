@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -128,8 +129,8 @@ namespace {
 
 // STREAMTRIM_TEST_WRAPPER, when set, names a program (with options separated
 // by blanks) that runs the binary, e.g. "valgrind -q --error-exitcode=99".
-RunResult runWrapped(const char* binary, const std::vector<std::string>& args,
-                     const RunOptions& options) {
+// The program to run comes first.
+std::vector<std::string> wrappedCommand(const char* binary, const std::vector<std::string>& args) {
   std::vector<std::string> argv;
   const char* wrapper = std::getenv("STREAMTRIM_TEST_WRAPPER");
   if (wrapper != nullptr) {
@@ -139,10 +140,17 @@ RunResult runWrapped(const char* binary, const std::vector<std::string>& args,
   }
   argv.push_back(binary);
   argv.insert(argv.end(), args.begin(), args.end());
-  std::string program = argv.front();
-  if (program.find('/') == std::string::npos)
-    program = "/usr/bin/" + program;
-  return runProgram(program, argv, options);
+  if (argv.front().find('/') == std::string::npos)
+    argv.insert(argv.begin(), "/usr/bin/" + argv.front());
+  else
+    argv.insert(argv.begin(), argv.front());
+  return argv;
+}
+
+RunResult runWrapped(const char* binary, const std::vector<std::string>& args,
+                     const RunOptions& options) {
+  std::vector<std::string> command = wrappedCommand(binary, args);
+  return runProgram(command.front(), {command.begin() + 1, command.end()}, options);
 }
 
 }  // namespace
@@ -153,4 +161,53 @@ RunResult runStreamtrim(const std::vector<std::string>& args, const RunOptions& 
 
 RunResult runVerify(const std::vector<std::string>& args, const RunOptions& options) {
   return runWrapped(STREAMTRIM_VERIFY_BINARY, args, options);
+}
+
+int startStreamtrim(const std::vector<std::string>& args, int outFd, int errFd) {
+  std::vector<std::string> command = wrappedCommand(STREAMTRIM_BINARY, args);
+  pid_t child = ::fork();
+  if (child < 0)
+    throw std::runtime_error("fork failed");
+  if (child == 0) {
+    ::dup2(outFd, STDOUT_FILENO);
+    ::dup2(errFd, STDERR_FILENO);
+    std::vector<char*> argv;
+    for (auto arg = command.begin() + 1; arg != command.end(); ++arg)
+      argv.push_back(arg->data());
+    argv.push_back(nullptr);
+    ::execv(command.front().c_str(), argv.data());
+    ::_exit(127);
+  }
+  return child;
+}
+
+int waitForExit(int pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+PseudoTerminal::PseudoTerminal() {
+  master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+    throw std::runtime_error("no pseudo-terminal");
+  terminalPath_ = ::ptsname(master_);
+  terminal_ = ::open(terminalPath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  termios mode;
+  if (terminal_ < 0 || ::tcgetattr(terminal_, &mode) != 0)
+    throw std::runtime_error("cannot open " + terminalPath_);
+  ::cfmakeraw(&mode);
+  ::tcsetattr(terminal_, TCSANOW, &mode);
+}
+
+PseudoTerminal::~PseudoTerminal() {
+  closeTerminal();
+  ::close(master_);
+}
+
+void PseudoTerminal::closeTerminal() {
+  if (terminal_ >= 0)
+    ::close(terminal_);
+  terminal_ = -1;
 }

@@ -52,4 +52,35 @@ RunResult runStreamtrim(const std::vector<std::string>& args, const RunOptions& 
 // The same for the built streamtrim-verify.
 RunResult runVerify(const std::vector<std::string>& args, const RunOptions& options = {});
 
+// Starts the built streamtrim with args (through $STREAMTRIM_TEST_WRAPPER when
+// that is set), its standard output on outFd and its standard error on errFd;
+// returns at once with the process id.
+int startStreamtrim(const std::vector<std::string>& args, int outFd, int errFd);
+
+// Waits for the process and returns its exit status, or 128 + signal number.
+int waitForExit(int pid);
+
+// A pseudo-terminal in raw mode, so that the bytes written to its terminal
+// side arrive at the controlling side unchanged.
+class PseudoTerminal {
+ public:
+  PseudoTerminal();
+  ~PseudoTerminal();
+  PseudoTerminal(const PseudoTerminal&) = delete;
+  PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+
+  int master() const { return master_; }
+  int terminal() const { return terminal_; }  // what a program on the terminal writes to
+  const std::string& terminalPath() const { return terminalPath_; }
+
+  // Closes this process's descriptor of the terminal side, so that reading
+  // the master ends once every program on the terminal has closed it.
+  void closeTerminal();
+
+ private:
+  int master_ = -1;
+  int terminal_ = -1;
+  std::string terminalPath_;
+};
+
 #endif  // STREAMTRIM_TEST_SUPPORT_H

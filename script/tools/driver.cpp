@@ -1,5 +1,8 @@
 #include "driver.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -8,6 +11,7 @@
 #include "failure.h"
 #include "input_file.h"
 #include "output_file.h"
+#include "progress.h"
 #include "scanner.h"
 
 const char* progname = nullptr;
@@ -30,15 +34,41 @@ void usage() {
 
 namespace {
 
-void trim(const std::string& inputname, const std::string& outputname) {
+// The log's size, for the first pass's percentage. A log that cannot be
+// looked at is the first pass's to report.
+uint64_t sizeOfLog(const std::string& inputname) {
+  struct stat info;
+  return ::stat(inputname.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
+}
+
+// What the summary line tells of the log's results, all of which the gathering
+// pass learnt: how many there are, and the rows of each one that is cut (the
+// tables with a row index, which the gathering pass keeps for those only).
+RunSummary summaryOfResults(const GatheredLog& gathered) {
+  RunSummary summary;
+  summary.resultsSeen = gathered.rowsOfTable.size();
+  for (const auto& [table, index] : gathered.rowIndexOfTable)
+    summary.cutRows.push_back(gathered.rowsOfTable[table]);
+  summary.bytesIn = gathered.input.size;
+  return summary;
+}
+
+void trim(const std::string& inputname, const std::string& outputname, Progress& progress) {
   GatheredLog gathered;
-  scanResultAndGenerateOutput(inputname, nullptr, true, gathered);
+  progress.beginPass(1, sizeOfLog(inputname));
+  scanResultAndGenerateOutput(inputname, nullptr, true, gathered, progress.readObserver());
 
   OutputFile output(outputname);
   output.refuseToOverwrite(gathered.input);
   output.truncate();
-  scanResultAndGenerateOutput(inputname, &output, false, gathered);
+  progress.beginPass(2, gathered.input.size);
+  scanResultAndGenerateOutput(inputname, &output, false, gathered, progress.readObserver());
   output.close();
+
+  RunSummary summary = summaryOfResults(gathered);
+  summary.bytesOut = output.bytesWritten();
+  summary.seconds = progress.elapsed();
+  progress.finish(summary);
 }
 
 }  // namespace
@@ -50,12 +80,15 @@ int main(int argc, char** argv) {
   reserveStandardDescriptors();
   std::string inputname = argv[1];
   std::string outputname = argc == 3 ? argv[2] : "";
+  Progress progress(progressWanted(STDERR_FILENO, outputname) ? STDERR_FILENO : -1);
   try {
-    trim(inputname, outputname);
+    trim(inputname, outputname, progress);
   } catch (const Failure& failure) {
+    progress.erase();
     std::fprintf(stderr, "streamtrim: %s\n", failure.what());
     return 1;
   } catch (const std::bad_alloc&) {
+    progress.erase();
     std::fprintf(stderr, "streamtrim: %s: out of memory\n", inputname.c_str());
     return 1;
   }

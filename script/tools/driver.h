@@ -6,6 +6,8 @@
 // is opened means that a log that cannot be read leaves the output
 // untouched. Exit status: 0 when the whole output was written, 1 on misuse
 // (with the usage text) or any failure (with one line on standard error).
+// When standard error is a terminal that the output does not go to, it also
+// shows the run's progress and a summary there (progress.h).
 
 #ifndef STREAMTRIM_DRIVER_H
 #define STREAMTRIM_DRIVER_H

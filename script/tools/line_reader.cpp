@@ -49,6 +49,8 @@ bool LineReader::fill() {
     return false;
   }
   end_ += got;
+  if (observer_ != nullptr)
+    observer_->blockRead(bufferOffset_ + end_, got);
   return true;
 }
 

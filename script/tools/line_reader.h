@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "input_file.h"
+#include "read_observer.h"
 
 struct Line {
   std::string_view text;  // without its newline; valid until the next call
@@ -47,6 +48,9 @@ class LineReader {
   // Continues reading at offset, which must be the start of a line.
   void seek(uint64_t offset);
 
+  // Reports every block read from now on to observer (none when null).
+  void observeReads(ReadObserver* observer) { observer_ = observer; }
+
  private:
   bool fill();  // reads more of the file behind the buffered bytes; false at its end
 
@@ -57,6 +61,7 @@ class LineReader {
   uint64_t bufferOffset_ = 0;     // file offset of buffer_[0]
   size_t readSize_ = kBlockSize;  // how much the next fill() asks for
   bool atEnd_ = false;
+  ReadObserver* observer_ = nullptr;
 };
 
 #endif  // STREAMTRIM_LINE_READER_H

@@ -100,6 +100,7 @@ void OutputFile::writeAll(std::string_view first, std::string_view second) {
       failWithErrno(name_, errno);
     }
     size_t done = static_cast<size_t>(written);
+    bytesWritten_ += done;
     while (left > 0 && done >= part->iov_len) {
       done -= part->iov_len;
       ++part;

@@ -44,12 +44,16 @@ class OutputFile {
   // too, so that an error the system reports only then is not lost.
   void close();
 
+  // Bytes written so far.
+  uint64_t bytesWritten() const { return bytesWritten_; }
+
  private:
   void writeAll(std::string_view first, std::string_view second);
 
   std::string name_;
   int fd_ = -1;
   bool named_ = false;  // a path of the user's, not standard output
+  uint64_t bytesWritten_ = 0;
 };
 
 #endif  // STREAMTRIM_OUTPUT_FILE_H

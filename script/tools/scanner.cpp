@@ -176,11 +176,13 @@ void requireUnchanged(const Scan& scan, const FileStamp& now) {
 }  // namespace
 
 void scanResultAndGenerateOutput(const std::string& inputfile, OutputFile* output,
-                                 bool gatherInfoOnly, GatheredLog& gathered) {
+                                 bool gatherInfoOnly, GatheredLog& gathered,
+                                 ReadObserver* observer) {
   InputFile input(inputfile);
   if (gatherInfoOnly)
     gathered = GatheredLog{input.stamp(), {}, {}};
   LineReader reader(input);
+  reader.observeReads(observer);
   Scan scan(reader, output, gatherInfoOnly, gathered);
   requireUnchanged(scan, input.stamp());
 

@@ -18,6 +18,7 @@
 
 #include "input_file.h"
 #include "output_file.h"
+#include "read_observer.h"
 #include "row_index.h"
 
 enum ScannerState : int32_t { HEADER = 0, QUERY = 1, TABLE = 2 };
@@ -33,8 +34,10 @@ struct GatheredLog {
 // gatherInfoOnly is true (output is not used and may be null), otherwise the
 // output pass, which writes to output what the earlier gathering pass into
 // gathered prepared for. Throws a Failure when the log cannot be read, a
-// write fails, or the log is not the one the gathering pass saw.
+// write fails, or the log is not the one the gathering pass saw. observer,
+// when not null, is told of every block the pass reads.
 void scanResultAndGenerateOutput(const std::string& inputfile, OutputFile* output,
-                                 bool gatherInfoOnly, GatheredLog& gathered);
+                                 bool gatherInfoOnly, GatheredLog& gathered,
+                                 ReadObserver* observer = nullptr);
 
 #endif  // STREAMTRIM_SCANNER_H

@@ -1,0 +1,212 @@
+// The progress display: the wording of its lines, when it draws them, and on
+// which standard error it draws at all.
+
+#include "progress.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "test_support.h"
+
+TEST(ProgressText, Units) {
+  struct Case {
+    double bytes;
+    std::string text;
+  };
+  const Case sizes[] = {{0, "0 B"},          {999, "999 B"},      {999.6, "1.00 kB"},
+                        {1234, "1.23 kB"},   {99949, "99.9 kB"},  {99950, "100 kB"},
+                        {999499, "999 kB"},  {999500, "1.00 MB"}, {52.2e6, "52.2 MB"},
+                        {1.5e12, "1.50 TB"}, {2e18, "2000 PB"}};
+  for (const Case& c : sizes)
+    EXPECT_EQ(formatBytes(c.bytes), c.text) << c.bytes;
+
+  struct Time {
+    double seconds;
+    std::string text;
+  };
+  const Time times[] = {{0, "0.00 s"},     {0.844, "0.84 s"},    {59.99, "59.99 s"},
+                        {59.996, "1:00"},  {65.4, "1:05"},       {3599.6, "1:00:00"},
+                        {7265, "2:01:05"}, {360000, "100:00:00"}};
+  for (const Time& t : times)
+    EXPECT_EQ(formatSeconds(t.seconds), t.text) << t.seconds;
+}
+
+TEST(ProgressText, StatusLine) {
+  struct Case {
+    int pass;
+    uint64_t done, total;
+    double elapsed;
+    std::string line;
+  };
+  const Case cases[] = {
+      {1, 0, 1000000, 1.5, "streamtrim: pass 1/2    0%  -- B/s  --:-- left"},
+      {1, 500000, 1000000, 0, "streamtrim: pass 1/2   50%  -- B/s  --:-- left"},
+      {1, 250000000, 1000000000, 2.0, "streamtrim: pass 1/2   25%  125 MB/s  0:06 left"},
+      // The time left is rounded up, so it shows 0:00 only at the end.
+      {2, 999999999, 1000000000, 10.0, "streamtrim: pass 2/2   99%  100 MB/s  0:01 left"},
+      {2, 1000000000, 1000000000, 10.0, "streamtrim: pass 2/2  100%  100 MB/s  0:00 left"},
+      // A log that grew under the reader does not pass 100%.
+      {2, 3000, 2000, 1.0, "streamtrim: pass 2/2  100%  2.00 kB/s  0:00 left"},
+      {1, 10000000, 40000000000, 1.0, "streamtrim: pass 1/2    0%  10.0 MB/s  1:06:39 left"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(statusLine(c.pass, c.done, c.total, c.elapsed), c.line) << c.done << " " << c.total;
+}
+
+TEST(ProgressText, SummaryLine) {
+  struct Case {
+    uint64_t seen;
+    std::vector<uint64_t> cut;
+    uint64_t in, out;
+    double seconds;
+    std::string line;
+  };
+  // clang-format off
+  const std::vector<Case> cases = {
+      {0, {}, 0, 0, 0.004, "0 results seen, none cut; 0 B in, 0 B out; 0.00 s"},
+      {1, {}, 120, 120, 0.5, "1 result seen, none cut; 120 B in, 120 B out; 0.50 s"},
+      {22, {18314}, 2080000, 1210000, 1.234,
+       "22 results seen, 1 cut (18314 rows); 2.08 MB in, 1.21 MB out; 1.23 s"},
+      {66, {3000000, 5830000}, 1, 2, 61,
+       "66 results seen, 2 cut (3000000 and 5830000 rows); 1 B in, 2 B out; 1:01"},
+      {9, {1, 2, 3, 4, 5}, 0, 0, 0,
+       "9 results seen, 5 cut (1, 2, 3, 4 and 5 rows); 0 B in, 0 B out; 0.00 s"},
+      {9, {10001, 10002, 10003, 10004, 10005, 10006}, 0, 0, 0,
+       "9 results seen, 6 cut (60021 rows in all); 0 B in, 0 B out; 0.00 s"},
+  };
+  // clang-format on
+  for (const Case& c : cases)
+    EXPECT_EQ(summaryLine({c.seen, c.cut, c.in, c.out, c.seconds}), "streamtrim: " + c.line);
+}
+
+namespace {
+
+// A display drawing into a pipe, on a clock the test sets.
+class DisplayOnPipe {
+ public:
+  DisplayOnPipe() {
+    if (::pipe(fds_) != 0 || ::fcntl(fds_[0], F_SETFL, O_NONBLOCK) != 0)
+      throw std::runtime_error("pipe failed");
+    ProgressTiming timing;
+    timing.clock = [this] { return now; };
+    progress.emplace(fds_[1], timing);
+  }
+  ~DisplayOnPipe() {
+    ::close(fds_[0]);
+    ::close(fds_[1]);
+  }
+
+  // What the display wrote since the last call.
+  std::string drawn() {
+    std::string text;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(fds_[0], buffer, sizeof buffer)) > 0;)
+      text.append(buffer, static_cast<size_t>(got));
+    return text;
+  }
+
+  double now = 1000;
+  std::optional<Progress> progress;
+
+ private:
+  int fds_[2];
+};
+
+std::string drawing(int pass, uint64_t done, uint64_t total, double elapsed) {
+  std::string text = "\r";
+  text += statusLine(pass, done, total, elapsed);
+  return text += "\x1b[K";
+}
+
+}  // namespace
+
+TEST(ProgressDisplay, DrawsAfterTheDelayAtMostTenTimesASecondAndErasesForTheSummary) {
+  constexpr uint64_t kBlock = Progress::kCheckEvery;
+  constexpr uint64_t kLog = 40 * kBlock;
+  DisplayOnPipe display;
+  Progress& progress = *display.progress;
+  ASSERT_EQ(progress.readObserver(), &progress);
+  progress.erase();  // a line never drawn
+  EXPECT_EQ(display.drawn(), "");
+
+  struct Step {
+    double now;
+    int beginsPass;  // 0 when the step only reads
+    uint64_t end;    // offset reached by the block read
+    uint64_t bytes;
+    std::string drawn;
+  };
+  const Step steps[] = {
+      {1000.0, 1, kBlock, kBlock, ""},       // the run is too young
+      {1000.9, 0, 2 * kBlock, kBlock, ""},   // still
+      {1001.0, 0, 2 * kBlock + 10, 10, ""},  // a second old, but the clock is not read yet
+      {1001.0, 0, 3 * kBlock, kBlock - 10, drawing(1, 3 * kBlock, kLog, 1.0)},
+      {1001.05, 0, 4 * kBlock, kBlock, ""},  // too soon after the last drawing
+      {1001.25, 0, 5 * kBlock, kBlock, drawing(1, 5 * kBlock, kLog, 1.25)},
+      {1002.0, 2, kBlock, kBlock, drawing(2, kBlock, kLog, 0)},  // the new pass shows at once
+      {1002.05, 0, 2 * kBlock, kBlock, ""},
+      {1002.5, 0, 30 * kBlock, kBlock, drawing(2, 30 * kBlock, kLog, 0.5)},  // after a jump
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.now);
+    display.now = step.now;
+    if (step.beginsPass != 0)
+      progress.beginPass(step.beginsPass, kLog);
+    progress.blockRead(step.end, step.bytes);
+    EXPECT_EQ(display.drawn(), step.drawn);
+  }
+
+  display.now = 1010.5;
+  EXPECT_DOUBLE_EQ(progress.elapsed(), 10.5);
+  RunSummary summary{3, {20000}, kLog, 1234, progress.elapsed()};
+  progress.finish(summary);
+  EXPECT_EQ(display.drawn(), "\r\x1b[K" + summaryLine(summary) + "\n");
+  progress.erase();  // a line erased already
+  EXPECT_EQ(display.drawn(), "");
+}
+
+TEST(ProgressDisplay, WantedOnlyOnATerminalThatTheOutputDoesNotGoTo) {
+  TempDir dir;
+  writeFile(dir.file("out.log"), "");
+  PseudoTerminal terminal;
+  PseudoTerminal otherTerminal;
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  int file = ::open(dir.file("out.log").c_str(), O_WRONLY);
+  ASSERT_GE(file, 0);
+
+  struct Case {
+    const char* what;
+    int errFd;
+    std::string output;
+    bool wanted;
+  };
+  std::vector<Case> cases = {
+      {"terminal, output a file", terminal.terminal(), dir.file("out.log"), true},
+      {"terminal, output not there yet", terminal.terminal(), dir.file("new.log"), true},
+      {"terminal, output another terminal", terminal.terminal(), otherTerminal.terminalPath(),
+       true},
+      {"terminal, output the same terminal", terminal.terminal(), terminal.terminalPath(), false},
+      {"pipe", pipeFds[1], dir.file("out.log"), false},
+      {"file", file, dir.file("other.log"), false},
+  };
+  // Another device node of the same terminal, where the system lets the test
+  // make one.
+  struct stat info;
+  ASSERT_EQ(::fstat(terminal.terminal(), &info), 0);
+  if (::mknod(dir.file("tty").c_str(), S_IFCHR | 0600, info.st_rdev) == 0)
+    cases.push_back(
+        {"terminal, output its other node", terminal.terminal(), dir.file("tty"), false});
+  for (const Case& c : cases)
+    EXPECT_EQ(progressWanted(c.errFd, c.output), c.wanted) << c.what;
+  ::close(pipeFds[0]);
+  ::close(pipeFds[1]);
+  ::close(file);
+}

@@ -1,0 +1,174 @@
+// What streamtrim shows on a terminal: a status line while a long run lasts,
+// erased at the end for a summary line or an error, and nothing at all when
+// standard error is no terminal or the output goes to that same terminal.
+//
+// A run over a small log lasts over a second because the test stops reading
+// the run's output for a while: streamtrim waits to write a line, and the
+// status line is due as soon as it reads on.
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "progress_text.h"
+#include "stream_log.h"
+#include "test_support.h"
+
+namespace {
+
+// A 4 MB log: a result that is cut, then one that is copied.
+const StreamLog& longLog() {
+  static const StreamLog log = StreamLog().query(16, 20000).query(3, 100000);
+  return log;
+}
+
+// Reads outFd and errFd (which may be the same) until both end: a pipe
+// without writers, a terminal without programs on it.
+void drain(int outFd, int errFd, std::string& out, std::string& err) {
+  std::vector<pollfd> open = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+  if (errFd == outFd)
+    open.pop_back();
+  char bytes[65536];
+  while (!open.empty()) {
+    ASSERT_GT(::poll(open.data(), open.size(), 60000), 0) << "the run hangs";
+    for (size_t i = open.size(); i-- > 0;) {
+      ssize_t got = open[i].revents != 0 ? ::read(open[i].fd, bytes, sizeof bytes) : -1;
+      if (got > 0)
+        (open[i].fd == outFd ? out : err).append(bytes, static_cast<size_t>(got));
+      else if (open[i].revents != 0 && (got == 0 || errno != EINTR))
+        open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+  }
+}
+
+struct StalledRun {
+  int status = -1;
+  std::string out;  // standard output
+  std::string err;  // standard error, or all the terminal showed when both are on it
+};
+
+// Runs streamtrim with args, standard output on outWrite and standard error
+// on errWrite, which the caller's outRead and errRead read. Once the output
+// has begun, the test reads nothing for 1.3 seconds, runs meanwhile, then
+// reads everything to the end.
+StalledRun runStalled(
+    const std::vector<std::string>& args, int outRead, int outWrite, int errRead, int errWrite,
+    const std::function<void()>& meanwhile = [] {}) {
+  StalledRun run;
+  int pid = startStreamtrim(args, outWrite, errWrite);
+  ::close(outWrite);
+  if (errWrite != outWrite)
+    ::close(errWrite);
+  pollfd output = {outRead, POLLIN, 0};
+  EXPECT_EQ(::poll(&output, 1, 60000), 1) << "no output";
+  std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+  meanwhile();
+  drain(outRead, errRead, run.out, run.err);
+  run.status = waitForExit(pid);
+  return run;
+}
+
+// What a terminal shows after text: "\r" returns to the start of the line,
+// ESC [ K erases to its end, and other bytes overwrite what is there.
+std::string screen(const std::string& text) {
+  std::string shown, line;
+  size_t column = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text.compare(i, 3, "\x1b[K") == 0) {
+      line.resize(column);
+      i += 2;
+    } else if (text[i] == '\r') {
+      column = 0;
+    } else if (text[i] == '\n') {
+      shown += line + "\n";
+      line.clear();
+      column = 0;
+    } else {
+      if (column < line.size())
+        line[column] = text[i];
+      else
+        line += text[i];
+      ++column;
+    }
+  }
+  return shown + line;
+}
+
+struct Pipe {
+  Pipe() {
+    if (::pipe(fds) != 0)
+      throw std::runtime_error("pipe failed");
+  }
+  ~Pipe() { ::close(fds[0]); }
+  int fds[2];
+};
+
+}  // namespace
+
+TEST(Terminal, LongRunShowsStatusLineThenLeavesOnlyTheSummary) {
+  TempDir dir;
+  writeFile(dir.file("in.log"), longLog().text());
+  PseudoTerminal terminal;
+  Pipe output;
+  StalledRun run = runStalled({dir.file("in.log")}, output.fds[0], output.fds[1], terminal.master(),
+                              terminal.terminal());
+  terminal.closeTerminal();
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.err.find("\rstreamtrim: pass 2/2 "), std::string::npos) << run.err;
+  EXPECT_TRUE(run.out == runStreamtrim({dir.file("in.log")}).out);  // no diff of megabytes
+  const std::string summary = "streamtrim: 2 results seen, 1 cut (20000 rows); " +
+                              formatBytes(static_cast<double>(longLog().text().size())) + " in, " +
+                              formatBytes(static_cast<double>(run.out.size())) + " out; ";
+  std::string shown = screen(run.err);
+  ASSERT_EQ(shown.substr(0, summary.size()), summary) << shown;
+  EXPECT_TRUE(std::regex_match(shown.substr(summary.size()), std::regex("[1-9]\\.\\d\\d s\n")))
+      << shown;
+}
+
+TEST(Terminal, FailureErasesTheStatusLineBeforeTheError) {
+  TempDir dir;
+  const std::string log = dir.file("in.log");
+  writeFile(log, longLog().text());
+  PseudoTerminal terminal;
+  Pipe output;
+  StalledRun run =
+      runStalled({log}, output.fds[0], output.fds[1], terminal.master(), terminal.terminal(),
+                 [&] { std::ofstream(log, std::ios::app) << "-- TPC-H Query 1\n"; });
+  terminal.closeTerminal();
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("\rstreamtrim: pass 2/2 "), std::string::npos) << run.err;
+  EXPECT_EQ(screen(run.err),
+            "streamtrim: " + log + ": the log changed while streamtrim was reading it\n");
+}
+
+TEST(Terminal, NothingShowsWithoutTerminalOrOnTheOutputsTerminal) {
+  TempDir dir;
+  writeFile(dir.file("in.log"), longLog().text());
+  {
+    SCOPED_TRACE("standard error a pipe");
+    Pipe output, error;
+    StalledRun run =
+        runStalled({dir.file("in.log")}, output.fds[0], output.fds[1], error.fds[0], error.fds[1]);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_FALSE(run.out.empty());
+  }
+  {
+    SCOPED_TRACE("output and standard error on one terminal");
+    PseudoTerminal terminal;
+    StalledRun run = runStalled({dir.file("in.log")}, terminal.master(), terminal.terminal(),
+                                terminal.master(), terminal.terminal());
+    terminal.closeTerminal();
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.out == runStreamtrim({dir.file("in.log")}).out);
+  }
+}
