@@ -39,9 +39,10 @@ bool LineReader::fill() {
     end_ -= begin_;
     begin_ = 0;
   }
-  if (buffer_.size() - end_ < kBlockSize / 2)
-    buffer_.resize(buffer_.size() * 2);
-  size_t wanted = std::min(buffer_.size() - end_, readSize_);
+  if (buffer_.capacity() - end_ < kBlockSize / 2)
+    buffer_.reserve(end_ + kBlockSize);
+  bool streaming = readSize_ == kBlockSize;
+  size_t wanted = std::min(buffer_.capacity() - end_, readSize_);
   readSize_ = std::min(readSize_ * 2, kBlockSize);
   size_t got = input_.readAt(bufferOffset_ + end_, buffer_.data() + end_, wanted);
   if (got == 0) {
@@ -49,7 +50,18 @@ bool LineReader::fill() {
     return false;
   }
   end_ += got;
+  if (streaming)
+    prefetchAhead(bufferOffset_ + end_);
   return true;
+}
+
+void LineReader::prefetchAhead(uint64_t readTo) {
+  if (prefetchedTo_ < readTo)
+    prefetchedTo_ = readTo;
+  if (prefetchedTo_ - readTo >= kPrefetchDistance - kPrefetchWindow)
+    return;
+  input_.prefetch(prefetchedTo_, kPrefetchWindow);
+  prefetchedTo_ += kPrefetchWindow;
 }
 
 std::string_view LineReader::buffered() const {
@@ -73,4 +85,5 @@ void LineReader::seek(uint64_t offset) {
   begin_ = end_ = 0;
   readSize_ = kFirstReadAfterSeek;
   atEnd_ = false;
+  prefetchedTo_ = 0;
 }

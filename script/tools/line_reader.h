@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "input_file.h"
+#include "line_buffer.h"
 
 struct Line {
   std::string_view text;  // without its newline; valid until the next call
@@ -27,6 +27,10 @@ class LineReader {
   // After a seek the reader wants a few lines, not a block: it reads this
   // much first and doubles the amount with every further read.
   static constexpr size_t kFirstReadAfterSeek = 8 * 1024;
+  // While the log is read in full blocks, the system is asked to read this
+  // far ahead of the reader, a window at a time.
+  static constexpr uint64_t kPrefetchWindow = uint64_t{8} << 20;
+  static constexpr uint64_t kPrefetchDistance = 2 * kPrefetchWindow;
 
   explicit LineReader(const InputFile& input);
 
@@ -49,14 +53,16 @@ class LineReader {
 
  private:
   bool fill();  // reads more of the file behind the buffered bytes; false at its end
+  void prefetchAhead(uint64_t readTo);
 
   const InputFile& input_;
-  std::vector<char> buffer_;
+  LineBuffer buffer_;
   size_t begin_ = 0;              // first unreturned byte in buffer_
   size_t end_ = 0;                // one past the last byte read into buffer_
   uint64_t bufferOffset_ = 0;     // file offset of buffer_[0]
   size_t readSize_ = kBlockSize;  // how much the next fill() asks for
   bool atEnd_ = false;
+  uint64_t prefetchedTo_ = 0;  // the system has been asked to read the file up to here
 };
 
 #endif  // STREAMTRIM_LINE_READER_H
