@@ -67,7 +67,3 @@ size_t InputFile::readAt(uint64_t offset, char* buffer, size_t size) const {
       failWithErrno(path_, errno);
   }
 }
-
-void InputFile::prefetch(uint64_t offset, uint64_t size) const {
-  ::posix_fadvise(fd_, static_cast<off_t>(offset), static_cast<off_t>(size), POSIX_FADV_WILLNEED);
-}

@@ -46,10 +46,6 @@ class InputFile {
   // end of the file. Retries interrupted reads; throws on a read error.
   size_t readAt(uint64_t offset, char* buffer, size_t size) const;
 
-  // Asks the system to start reading size bytes at offset into its cache,
-  // without waiting for them. Only advice: nothing fails when it is ignored.
-  void prefetch(uint64_t offset, uint64_t size) const;
-
  private:
   std::string path_;
   int fd_ = -1;

@@ -41,7 +41,6 @@ bool LineReader::fill() {
   }
   if (buffer_.capacity() - end_ < kBlockSize / 2)
     buffer_.reserve(end_ + kBlockSize);
-  bool streaming = readSize_ == kBlockSize;
   size_t wanted = std::min(buffer_.capacity() - end_, readSize_);
   readSize_ = std::min(readSize_ * 2, kBlockSize);
   size_t got = input_.readAt(bufferOffset_ + end_, buffer_.data() + end_, wanted);
@@ -50,18 +49,7 @@ bool LineReader::fill() {
     return false;
   }
   end_ += got;
-  if (streaming)
-    prefetchAhead(bufferOffset_ + end_);
   return true;
-}
-
-void LineReader::prefetchAhead(uint64_t readTo) {
-  if (prefetchedTo_ < readTo)
-    prefetchedTo_ = readTo;
-  if (prefetchedTo_ - readTo >= kPrefetchDistance - kPrefetchWindow)
-    return;
-  input_.prefetch(prefetchedTo_, kPrefetchWindow);
-  prefetchedTo_ += kPrefetchWindow;
 }
 
 std::string_view LineReader::buffered() const {
@@ -85,5 +73,4 @@ void LineReader::seek(uint64_t offset) {
   begin_ = end_ = 0;
   readSize_ = kFirstReadAfterSeek;
   atEnd_ = false;
-  prefetchedTo_ = 0;
 }
