@@ -50,6 +50,7 @@ class RowIndex {
   // when there is none.
   Checkpoint checkpointFor(size_t table, uint64_t rowNr) const;
 
+  // Checkpoints held, of all tables together: never more than kMaxCheckpoints.
   size_t checkpoints() const { return offsets_.size(); }
 
  private:
