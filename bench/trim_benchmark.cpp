@@ -1,14 +1,19 @@
-// trim_benchmark: how long streamtrim takes on a large, page-cached
-// query-stream log compared with `wc -l` reading the same file, and how much
-// memory it needs.
+// trim_benchmark: how long streamtrim takes on large query-stream logs
+// compared with programs that only read them, and how much memory it needs.
 //
-// Two logs are measured: one in which the results of queries 11, 16 and 20
-// hold tens of millions of rows (so nearly all of the log is cut away), and a
-// smaller one in which nothing is cut (so every line is copied). The logs are
-// written once by make_stream_log and kept in the cache directory; a log is
-// rewritten only when its parameters or its size no longer match.
+// Hot runs: on a page-cached log in which the results of queries 11, 16 and
+// 20 hold tens of millions of rows (so nearly all of it is cut away), and on
+// a smaller one in which nothing is cut (so every line is copied), streamtrim
+// alternates with `wc -l`. Cold runs: on the large log again, streamtrim
+// alternates with `cat LOG > /dev/null`, the log taken out of the page cache
+// before each run. Hostile shapes: a log of ten million tiny results, one of
+// ten thousand cut results and one of a single 200 MB line, each run once
+// for its time and peak memory.
 //
-// usage: trim_benchmark [--runs N] [--quick]
+// The generated logs are kept in the cache directory and rewritten only when
+// their recipe or their size no longer match.
+//
+// usage: trim_benchmark [--runs N] [--quick] [--streamtrim PATH]
 // It prints figures only; it asserts nothing about them.
 
 #include <fcntl.h>
@@ -25,52 +30,25 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "hostile_logs.h"
+#include "page_cache.h"
+
 namespace {
 
-constexpr const char* kStreamtrim = STREAMTRIM_BIN;
+const char* streamtrimBinary = STREAMTRIM_BIN;  // --streamtrim replaces it
 constexpr const char* kGenerator = MAKE_STREAM_LOG_BIN;
 constexpr const char* kCacheDir = BENCH_CACHE_DIR;
 constexpr const char* kWc = "/usr/bin/wc";
+constexpr const char* kCat = "/bin/cat";
 
 [[noreturn]] void die(const std::string& what, const std::string& reason) {
   std::fprintf(stderr, "trim_benchmark: %s: %s\n", what.c_str(), reason.c_str());
   std::exit(1);
-}
-
-struct Scenario {
-  std::string label;
-  std::string fileName;
-  std::vector<std::string> generatorArgs;
-};
-
-// The row counts give the stated sizes with make_stream_log's row lengths:
-// about 18 bytes for query 11, 37 for query 16, 51 for query 20, 32 for
-// query 3 and 61 for query 18. The uncut logs hold results of queries 11, 16
-// and 20 of exactly 10000 rows, the most that is never cut.
-std::vector<Scenario> scenarios(bool quick) {
-  if (quick)
-    return {
-        {"cut, ~50 MB",
-         "cut-50m.log",
-         {"--streams", "2", "--rows", "11=200000", "--rows", "16=450000", "--rows", "20=100000"}},
-        {"no cut, ~10 MB",
-         "nocut-10m.log",
-         {"--streams", "2", "--rows", "3=45000", "--rows", "18=37000", "--rows", "11=10000",
-          "--rows", "16=10000", "--rows", "20=10000"}},
-    };
-  return {
-      {"cut, ~1 GiB",
-       "cut-1g.log",
-       {"--streams", "3", "--rows", "11=3000000", "--rows", "16=5830000", "--rows", "20=1600000"}},
-      {"no cut, ~100 MB",
-       "nocut-100m.log",
-       {"--streams", "8", "--rows", "3=130000", "--rows", "18=110000", "--rows", "11=10000",
-        "--rows", "16=10000", "--rows", "20=10000"}},
-  };
 }
 
 double now() {
@@ -141,27 +119,84 @@ std::string joined(const std::vector<std::string>& args) {
   return text;
 }
 
-// Returns the path of the scenario's log, writing it first unless the cache
-// holds one made with the same parameters and of the recorded size.
-std::string cachedLog(const Scenario& scenario) {
-  std::string log = std::string(kCacheDir) + "/" + scenario.fileName;
+// A log the benchmark writes once and keeps: recipe says how it was made.
+struct LogFile {
+  std::string label;
+  std::string fileName;
+  std::string recipe;
+  std::function<void(const std::string& path)> write;
+};
+
+LogFile generated(const std::string& label, const std::string& fileName,
+                  const std::vector<std::string>& generatorArgs) {
+  auto write = [generatorArgs](const std::string& path) {
+    std::vector<std::string> args = {kGenerator};
+    args.insert(args.end(), generatorArgs.begin(), generatorArgs.end());
+    args.push_back(path);
+    runProgram(args, "/dev/null");
+  };
+  return {label, fileName, joined(generatorArgs), write};
+}
+
+// The row counts give the stated sizes with make_stream_log's row lengths:
+// about 18 bytes for query 11, 37 for query 16, 51 for query 20, 32 for
+// query 3 and 61 for query 18. The uncut logs hold results of queries 11, 16
+// and 20 of exactly 10000 rows, the most that is never cut.
+std::vector<LogFile> hotLogs(bool quick) {
+  if (quick)
+    return {
+        generated("cut, ~50 MB", "cut-50m.log",
+                  {"--streams", "2", "--rows", "11=200000", "--rows", "16=450000", "--rows",
+                   "20=100000"}),
+        generated("no cut, ~10 MB", "nocut-10m.log",
+                  {"--streams", "2", "--rows", "3=45000", "--rows", "18=37000", "--rows",
+                   "11=10000", "--rows", "16=10000", "--rows", "20=10000"}),
+    };
+  return {
+      generated("cut, ~1 GiB", "cut-1g.log",
+                {"--streams", "3", "--rows", "11=3000000", "--rows", "16=5830000", "--rows",
+                 "20=1600000"}),
+      generated("no cut, ~100 MB", "nocut-100m.log",
+                {"--streams", "8", "--rows", "3=130000", "--rows", "18=110000", "--rows",
+                 "11=10000", "--rows", "16=10000", "--rows", "20=10000"}),
+  };
+}
+
+// About 200 MB each (a tenth of that with --quick).
+std::vector<LogFile> hostileLogs(bool quick) {
+  uint64_t scale = quick ? 10 : 1;
+  uint64_t tiny = 10'000'000 / scale, cut = 10'000 / scale, line = 200'000'000 / scale;
+  return {
+      {std::to_string(tiny) + " tiny tables", "tiny-tables-" + std::to_string(tiny) + ".log",
+       "tiny tables " + std::to_string(tiny),
+       [tiny](const std::string& path) { writeTinyTables(path, tiny); }},
+      {std::to_string(cut) + " cut tables", "cut-tables-" + std::to_string(cut) + ".log",
+       "cut tables " + std::to_string(cut) + " of 10001 rows",
+       [cut](const std::string& path) { writeCutTables(path, cut, 10001); }},
+      {"one " + std::to_string(line / 1'000'000) + " MB line",
+       "single-line-" + std::to_string(line) + ".log", "single line " + std::to_string(line),
+       [line](const std::string& path) { writeSingleLine(path, line); }},
+  };
+}
+
+// Returns the path of the log, writing it first unless the cache holds one
+// made with the same recipe and of the recorded size.
+std::string cachedLog(const LogFile& file) {
+  std::string log = std::string(kCacheDir) + "/" + file.fileName;
   std::string params = log + ".params";
-  std::string wanted = joined(scenario.generatorArgs) + "\n";
+  std::string wanted = file.recipe + "\n";
   if (readText(params) == wanted + std::to_string(fileSize(log)) + "\n")
     return log;
 
-  std::printf("writing %s (make_stream_log %s) ...\n", log.c_str(),
-              joined(scenario.generatorArgs).c_str());
+  std::printf("writing %s (%s) ...\n", log.c_str(), file.recipe.c_str());
   std::fflush(stdout);
   std::string partial = log + ".partial";
-  std::vector<std::string> args = {kGenerator};
-  args.insert(args.end(), scenario.generatorArgs.begin(), scenario.generatorArgs.end());
-  args.push_back(partial);
-  Run run = runProgram(args, "/dev/null");
+  double start = now();
+  file.write(partial);
   if (std::rename(partial.c_str(), log.c_str()) != 0)
     die(log, std::strerror(errno));
   writeText(params, wanted + std::to_string(fileSize(log)) + "\n");
-  std::printf("  written in %.1f s\n", run.seconds);
+  std::printf("  written in %.1f s\n", now() - start);
   return log;
 }
 
@@ -187,25 +222,25 @@ double median(std::vector<double> values) {
   return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-struct Result {
+struct HotResult {
   std::string label;
   uint64_t bytes, lines, outputBytes;
   double trimSeconds, wcSeconds;
   long peakKiB;
 };
 
-Result measure(const Scenario& scenario, int runs) {
-  std::string log = cachedLog(scenario);
+HotResult measureHot(const LogFile& file, int runs) {
+  std::string log = cachedLog(file);
   std::string out = log + ".trimmed";
-  Result result{scenario.label, fileSize(log), countLines(log), 0, 0, 0, 0};
+  HotResult result{file.label, fileSize(log), countLines(log), 0, 0, 0, 0};
   std::vector<double> trim, wc;
   for (int i = 0; i < runs; ++i) {
-    Run t = runProgram({kStreamtrim, log, out}, "/dev/null");
+    Run t = runProgram({streamtrimBinary, log, out}, "/dev/null");
     Run w = runProgram({kWc, "-l", log}, "/dev/null");
     trim.push_back(t.seconds);
     wc.push_back(w.seconds);
     result.peakKiB = std::max(result.peakKiB, t.peakKiB);
-    std::printf("  %-16s run %d: streamtrim %.3f s, wc -l %.3f s\n", scenario.label.c_str(), i + 1,
+    std::printf("  %-16s hot run %d: streamtrim %.3f s, wc -l %.3f s\n", file.label.c_str(), i + 1,
                 t.seconds, w.seconds);
     std::fflush(stdout);
   }
@@ -216,29 +251,104 @@ Result measure(const Scenario& scenario, int runs) {
   return result;
 }
 
+struct ColdResult {
+  std::string label;
+  uint64_t bytes;
+  double trimSeconds, catSeconds, cachedAfterEviction;
+  long peakKiB;
+};
+
+// Each run starts with the log out of the page cache. The cached fraction
+// measured after one eviction shows that the eviction works on this system.
+ColdResult measureCold(const LogFile& file, int runs) {
+  std::string log = cachedLog(file);
+  std::string out = log + ".trimmed";
+  evictFromPageCache(log);
+  ColdResult result{file.label, fileSize(log), 0, 0, cachedFraction(log), 0};
+  std::vector<double> trim, cat;
+  for (int i = 0; i < runs; ++i) {
+    evictFromPageCache(log);
+    Run c = runProgram({kCat, log}, "/dev/null");
+    evictFromPageCache(log);
+    Run t = runProgram({streamtrimBinary, log, out}, "/dev/null");
+    trim.push_back(t.seconds);
+    cat.push_back(c.seconds);
+    result.peakKiB = std::max(result.peakKiB, t.peakKiB);
+    std::printf("  %-16s cold run %d: streamtrim %.3f s, cat %.3f s\n", file.label.c_str(), i + 1,
+                t.seconds, c.seconds);
+    std::fflush(stdout);
+  }
+  std::remove(out.c_str());
+  result.trimSeconds = median(trim);
+  result.catSeconds = median(cat);
+  return result;
+}
+
+struct ShapeResult {
+  std::string label;
+  uint64_t bytes, outputBytes;
+  double seconds;
+  long peakKiB;
+};
+
+// One run on a page-cached log: these logs are about memory.
+ShapeResult measureShape(const LogFile& file) {
+  std::string log = cachedLog(file);
+  std::string out = log + ".trimmed";
+  countLines(log);
+  Run t = runProgram({streamtrimBinary, log, out}, "/dev/null");
+  std::printf("  %-16s run: streamtrim %.3f s\n", file.label.c_str(), t.seconds);
+  std::fflush(stdout);
+  ShapeResult result{file.label, fileSize(log), fileSize(out), t.seconds, t.peakKiB};
+  std::remove(out.c_str());
+  return result;
+}
+
 std::string mebibytes(uint64_t bytes) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1 << 20));
   return text;
 }
 
-void printTable(const std::vector<Result>& results, int runs) {
-  std::printf("\nmedian of %d runs each, alternating; page-cached input\n", runs);
+std::string kibibytes(long kib) {
+  return mebibytes(static_cast<uint64_t>(kib) * 1024);
+}
+
+void printHot(const std::vector<HotResult>& results, int runs) {
+  std::printf("\nhot: median of %d runs each, alternating; page-cached input\n", runs);
   std::printf("%-16s %11s %11s %11s %10s %10s %7s %8s %10s\n", "log", "size", "lines", "output",
               "streamtrim", "wc -l", "ratio", "ns/line", "peak RSS");
-  for (const Result& r : results)
+  for (const HotResult& r : results)
     std::printf("%-16s %11s %11llu %11s %8.3f s %8.3f s %7.2f %8.1f %10s\n", r.label.c_str(),
                 mebibytes(r.bytes).c_str(), static_cast<unsigned long long>(r.lines),
                 mebibytes(r.outputBytes).c_str(), r.trimSeconds, r.wcSeconds,
                 r.trimSeconds / r.wcSeconds, r.trimSeconds * 1e9 / static_cast<double>(r.lines),
-                mebibytes(static_cast<uint64_t>(r.peakKiB) * 1024).c_str());
+                kibibytes(r.peakKiB).c_str());
+}
+
+void printCold(const ColdResult& r, int runs) {
+  std::printf("\ncold: median of %d runs each, alternating; log evicted before each run\n", runs);
+  std::printf("%-16s %11s %10s %10s %7s %10s %16s\n", "log", "size", "streamtrim", "cat", "ratio",
+              "peak RSS", "cached after evict");
+  std::printf("%-16s %11s %8.3f s %8.3f s %7.2f %10s %15.1f%%\n", r.label.c_str(),
+              mebibytes(r.bytes).c_str(), r.trimSeconds, r.catSeconds, r.trimSeconds / r.catSeconds,
+              kibibytes(r.peakKiB).c_str(), 100 * r.cachedAfterEviction);
+}
+
+void printShapes(const std::vector<ShapeResult>& results) {
+  std::printf("\nhostile shapes: one run each; page-cached input\n");
+  std::printf("%-20s %11s %11s %10s %10s\n", "log", "size", "output", "streamtrim", "peak RSS");
+  for (const ShapeResult& r : results)
+    std::printf("%-20s %11s %11s %8.3f s %10s\n", r.label.c_str(), mebibytes(r.bytes).c_str(),
+                mebibytes(r.outputBytes).c_str(), r.seconds, kibibytes(r.peakKiB).c_str());
 }
 
 [[noreturn]] void usage() {
   std::fprintf(stderr,
-               "usage: trim_benchmark [--runs N] [--quick]\n"
-               "  --runs N  runs of streamtrim and of wc -l per log (default 7, 3 with --quick)\n"
-               "  --quick   small logs (~50 MB and ~10 MB) for a smoke run\n");
+               "usage: trim_benchmark [--runs N] [--quick] [--streamtrim PATH]\n"
+               "  --runs N           hot and cold runs per log (default 7, 3 with --quick)\n"
+               "  --quick            logs of a tenth or less of the size, for a smoke run\n"
+               "  --streamtrim PATH  measure this binary instead of the one built here\n");
   std::exit(1);
 }
 
@@ -255,6 +365,8 @@ int main(int argc, char** argv) {
       runs = std::atoi(argv[++i]);
       if (runs < 1)
         usage();
+    } else if (arg == "--streamtrim" && i + 1 < argc) {
+      streamtrimBinary = argv[++i];
     } else {
       usage();
     }
@@ -264,9 +376,17 @@ int main(int argc, char** argv) {
   if (mkdir(kCacheDir, 0755) != 0 && errno != EEXIST)
     die(kCacheDir, std::strerror(errno));
 
-  std::vector<Result> results;
-  for (const Scenario& scenario : scenarios(quick))
-    results.push_back(measure(scenario, runs));
-  printTable(results, runs);
+  std::printf("measuring %s\n", streamtrimBinary);
+  std::vector<LogFile> hot = hotLogs(quick);
+  std::vector<HotResult> hotResults;
+  for (const LogFile& file : hot)
+    hotResults.push_back(measureHot(file, runs));
+  ColdResult cold = measureCold(hot.front(), runs);
+  std::vector<ShapeResult> shapes;
+  for (const LogFile& file : hostileLogs(quick))
+    shapes.push_back(measureShape(file));
+  printHot(hotResults, runs);
+  printCold(cold, runs);
+  printShapes(shapes);
   return 0;
 }

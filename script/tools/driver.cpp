@@ -42,13 +42,11 @@ uint64_t sizeOfLog(const std::string& inputname) {
 }
 
 // What the summary line tells of the log's results, all of which the gathering
-// pass learnt: how many there are, and the rows of each one that is cut (the
-// tables with a row index, which the gathering pass keeps for those only).
+// pass learnt: how many there are, and the rows of each one that is cut.
 RunSummary summaryOfResults(const GatheredLog& gathered) {
   RunSummary summary;
-  summary.resultsSeen = gathered.rowsOfTable.size();
-  for (const auto& [table, index] : gathered.rowIndexOfTable)
-    summary.cutRows.push_back(gathered.rowsOfTable[table]);
+  summary.resultsSeen = gathered.tables;
+  summary.cutRows = gathered.rows;
   summary.bytesIn = gathered.input.size;
   return summary;
 }

@@ -41,6 +41,10 @@ InputFile::InputFile(const std::string& path, const char* notRegular) : path_(pa
       failWithErrno(path_, EISDIR);
     throw Failure(path_, notRegular);
   }
+  // Lets the system read further ahead than it dares for a file it knows
+  // nothing about. Only advice: a system that ignores it reads the log all
+  // the same.
+  ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
 InputFile::~InputFile() {

@@ -39,9 +39,9 @@ bool LineReader::fill() {
     end_ -= begin_;
     begin_ = 0;
   }
-  if (buffer_.size() - end_ < kBlockSize / 2)
-    buffer_.resize(buffer_.size() * 2);
-  size_t wanted = std::min(buffer_.size() - end_, readSize_);
+  if (buffer_.capacity() - end_ < kBlockSize / 2)
+    buffer_.reserve(end_ + kBlockSize);
+  size_t wanted = std::min(buffer_.capacity() - end_, readSize_);
   readSize_ = std::min(readSize_ * 2, kBlockSize);
   size_t got = input_.readAt(bufferOffset_ + end_, buffer_.data() + end_, wanted);
   if (got == 0) {

@@ -8,6 +8,7 @@
 #ifndef STREAMTRIM_OUTPUT_FILE_H
 #define STREAMTRIM_OUTPUT_FILE_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -48,7 +49,10 @@ class OutputFile {
   uint64_t bytesWritten() const { return bytesWritten_; }
 
  private:
+  static constexpr size_t kJoinedLine = 1024;
+
   void writeAll(std::string_view first, std::string_view second);
+  void writeBytes(const char* bytes, size_t size);
 
   std::string name_;
   int fd_ = -1;

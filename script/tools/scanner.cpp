@@ -22,11 +22,12 @@ struct Scan {
   int32_t state = HEADER;
   int32_t curQueryNr = 0;
   uint64_t total_rows = 0;
-  size_t tablesBegun = 0;  // the current or last table is rowsOfTable[tablesBegun - 1]
+  uint64_t tablesBegun = 0;  // the current or last table is number tablesBegun - 1
   CutState cut;
-  RowIndex building;                    // gathering: of the current table, while indexing
-  bool indexing = false;                // gathering: whether the current table may be cut
-  const RowIndex* jumpIndex = nullptr;  // output: of the current cut table
+  bool indexing = false;      // gathering: whether the current table may be cut
+  bool listedCut = false;     // output: whether the gathering pass found the current table cut
+  size_t cutTablesBegun = 0;  // output: the current cut table is number cutTablesBegun - 1
+  RowCountDigest uncut;       // output: the tables not cut so far
 };
 
 bool gathering(const Scan& scan) {
@@ -42,44 +43,79 @@ void write(Scan& scan, const Line& line) {
     scan.output->writeLine(line.text);
 }
 
+size_t currentCutTable(const Scan& scan) {
+  return scan.cutTablesBegun - 1;
+}
+
+// Gathering: only a table that may be cut is indexed, for as long as it is
+// not known whether it is cut.
+void beginGatheredTable(Scan& scan) {
+  scan.indexing = mayTruncateOutputOfQuery(scan.curQueryNr, std::numeric_limits<uint64_t>::max());
+  if (scan.indexing)
+    scan.gathered.index.beginTable();
+}
+
+void endGatheredTable(Scan& scan, uint64_t table) {
+  GatheredLog& gathered = scan.gathered;
+  bool cut = scan.indexing && mayTruncateOutputOfQuery(scan.curQueryNr, scan.total_rows);
+  if (scan.indexing)
+    gathered.index.endTable(cut);
+  if (cut) {
+    gathered.rows.push_back(scan.total_rows);
+    gathered.cutTable.push_back(table);
+  } else {
+    gathered.uncut.add(table, scan.total_rows);
+  }
+  scan.indexing = false;
+}
+
+// Output: the cut tables come in the order the gathering pass listed them.
+void beginWrittenTable(Scan& scan, uint64_t table) {
+  const GatheredLog& gathered = scan.gathered;
+  if (table >= gathered.tables)
+    failChanged(scan);
+  size_t next = scan.cutTablesBegun;
+  scan.listedCut = next < gathered.cutTable.size() && gathered.cutTable[next] == table;
+  scan.cut.truncateThisResult = false;
+  if (scan.listedCut) {
+    ++scan.cutTablesBegun;
+    decideCut(scan.cut, scan.curQueryNr, gathered.rows[next]);
+  }
+}
+
+void endWrittenTable(Scan& scan, uint64_t table) {
+  if (!scan.listedCut)
+    scan.uncut.add(table, scan.total_rows);
+  else if (scan.gathered.rows[currentCutTable(scan)] != scan.total_rows)
+    failChanged(scan);
+  scan.listedCut = false;
+}
+
 void beginTable(Scan& scan) {
   scan.total_rows = 0;
   scan.state = TABLE;
-  size_t table = scan.tablesBegun++;
-  if (gathering(scan)) {
-    scan.indexing = mayTruncateOutputOfQuery(scan.curQueryNr, std::numeric_limits<uint64_t>::max());
-    scan.building = RowIndex();
-    return;
-  }
-  if (table >= scan.gathered.rowsOfTable.size())
-    failChanged(scan);
-  decideCut(scan.cut, scan.curQueryNr, scan.gathered.rowsOfTable[table]);
-  auto index = scan.gathered.rowIndexOfTable.find(table);
-  bool haveIndex = scan.cut.truncateThisResult && index != scan.gathered.rowIndexOfTable.end();
-  scan.jumpIndex = haveIndex ? &index->second : nullptr;
+  uint64_t table = scan.tablesBegun++;
+  if (gathering(scan))
+    beginGatheredTable(scan);
+  else
+    beginWrittenTable(scan, table);
 }
 
 void endTable(Scan& scan) {
-  size_t table = scan.tablesBegun - 1;
-  if (!gathering(scan)) {
-    if (scan.gathered.rowsOfTable[table] != scan.total_rows)
-      failChanged(scan);
-    return;
-  }
-  scan.gathered.rowsOfTable.push_back(scan.total_rows);
-  if (scan.indexing && mayTruncateOutputOfQuery(scan.curQueryNr, scan.total_rows)) {
-    scan.gathered.rowIndexOfTable.emplace(table, std::move(scan.building));
-  }
-  scan.indexing = false;
+  uint64_t table = scan.tablesBegun - 1;
+  if (gathering(scan))
+    endGatheredTable(scan, table);
+  else
+    endWrittenTable(scan, table);
 }
 
 // In a cut table, moves the reader over rows that would be deleted anyway,
 // to the checkpoint just before the next kept row.
 void jumpToNextKeptRow(Scan& scan) {
   auto next = scan.cut.outputLines.upper_bound(scan.total_rows);
-  if (scan.jumpIndex == nullptr || next == scan.cut.outputLines.end())
+  if (next == scan.cut.outputLines.end())
     return;
-  RowIndex::Checkpoint checkpoint = scan.jumpIndex->checkpointFor(*next);
+  RowIndex::Checkpoint checkpoint = scan.gathered.index.checkpointFor(currentCutTable(scan), *next);
   if (checkpoint.rowNr <= scan.total_rows + 1)
     return;
   scan.reader.seek(checkpoint.offset);
@@ -107,7 +143,7 @@ void handleRow(Scan& scan, const Line& line) {
   ++scan.total_rows;
   if (gathering(scan)) {
     if (scan.indexing)
-      scan.building.noteRow(scan.total_rows, line.offset);
+      scan.gathered.index.noteRow(scan.total_rows, line.offset);
   } else if (scan.cut.truncateThisResult) {
     writeCutRow(scan.cut, scan.total_rows, line.text, *scan.output);
     jumpToNextKeptRow(scan);
@@ -150,8 +186,8 @@ uint64_t rowsToCountInBulk(Scan& scan) {
       return std::numeric_limits<uint64_t>::max();
     // Should the next line not be a row, this notes where the table ends,
     // which no lookup of an existing row ever returns.
-    scan.building.noteRow(scan.total_rows + 1, scan.reader.offset());
-    return scan.building.rowsBeforeNextCheckpoint(scan.total_rows + 1) + 1;
+    scan.gathered.index.noteRow(scan.total_rows + 1, scan.reader.offset());
+    return scan.gathered.index.rowsBeforeNextCheckpoint(scan.total_rows + 1) + 1;
   }
   if (!scan.cut.truncateThisResult)
     return 0;
@@ -173,14 +209,26 @@ void requireUnchanged(const Scan& scan, const FileStamp& now) {
     failChanged(scan);
 }
 
+void finishPass(Scan& scan) {
+  if (scan.state == TABLE)
+    endTable(scan);  // a table still open at the end of the log
+  if (gathering(scan)) {
+    scan.gathered.tables = scan.tablesBegun;
+  } else if (scan.tablesBegun != scan.gathered.tables || !(scan.uncut == scan.gathered.uncut)) {
+    failChanged(scan);
+  }
+}
+
 }  // namespace
 
 void scanResultAndGenerateOutput(const std::string& inputfile, OutputFile* output,
                                  bool gatherInfoOnly, GatheredLog& gathered,
                                  ReadObserver* observer) {
   InputFile input(inputfile);
-  if (gatherInfoOnly)
-    gathered = GatheredLog{input.stamp(), {}, {}};
+  if (gatherInfoOnly) {
+    gathered = GatheredLog();
+    gathered.input = input.stamp();
+  }
   LineReader reader(input);
   reader.observeReads(observer);
   Scan scan(reader, output, gatherInfoOnly, gathered);
@@ -194,9 +242,6 @@ void scanResultAndGenerateOutput(const std::string& inputfile, OutputFile* outpu
       break;
     handleLine(scan, line);
   }
-  if (scan.state == TABLE)
-    endTable(scan);  // a table still open at the end of the log
-  if (!gatherInfoOnly && scan.tablesBegun != gathered.rowsOfTable.size())
-    failChanged(scan);
+  finishPass(scan);
   requireUnchanged(scan, input.stamp());
 }

@@ -6,28 +6,35 @@
 // twice. The gathering pass writes nothing; it counts the rows of every
 // result table and notes where the rows of the large ones start. The output
 // pass writes the log: every line unchanged, except the rows of the results
-// that are cut, which go through the row writer (result_cutter.h).
+// that are cut, which go through the row writer (result_cutter.h). The output
+// pass counts the rows again and fails when a count, or the number of tables,
+// differs from the gathering pass's: the log changed in between.
 
 #ifndef STREAMTRIM_SCANNER_H
 #define STREAMTRIM_SCANNER_H
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "input_file.h"
 #include "output_file.h"
 #include "read_observer.h"
+#include "row_count_digest.h"
 #include "row_index.h"
 
 enum ScannerState : int32_t { HEADER = 0, QUERY = 1, TABLE = 2 };
 
 // What the gathering pass learns of the log and the output pass relies on.
+// Its size grows with the number of tables that are cut, never with the
+// number of tables: every other table leaves only its mark in a digest.
 struct GatheredLog {
-  FileStamp input;                             // the log as the gathering pass found it
-  std::vector<uint64_t> rowsOfTable;           // rows of each result table, in order of appearance
-  std::map<size_t, RowIndex> rowIndexOfTable;  // by position in rowsOfTable, for cut tables
+  FileStamp input;                 // the log as the gathering pass found it
+  uint64_t tables = 0;             // result tables seen, cut or not
+  std::vector<uint64_t> rows;      // rows of each table that is cut, in order of appearance
+  std::vector<uint64_t> cutTable;  // which table, counted from 0 among all, each of those is
+  RowCountDigest uncut;            // (table, rows) of every table that is not cut
+  RowIndex index;                  // checkpoints of the cut tables, numbered as in rows
 };
 
 // Runs one pass over the log at inputfile: the gathering pass when
