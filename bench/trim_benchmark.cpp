@@ -8,7 +8,9 @@
 // alternates with `cat LOG > /dev/null`, the log taken out of the page cache
 // before each run. Hostile shapes: a log of ten million tiny results, one of
 // ten thousand cut results and one of a single 200 MB line, each run once
-// for its time and peak memory.
+// for its time and peak memory. The checker, streamtrim-verify, is timed
+// against `wc -l` on the large cut log's cut, with the original and alone,
+// and run on the hostile shapes' cuts for its time and peak memory.
 //
 // The generated logs are kept in the cache directory and rewritten only when
 // their recipe or their size no longer match.
@@ -41,6 +43,7 @@
 namespace {
 
 const char* streamtrimBinary = STREAMTRIM_BIN;  // --streamtrim replaces it
+constexpr const char* kVerify = STREAMTRIM_VERIFY_BIN;
 constexpr const char* kGenerator = MAKE_STREAM_LOG_BIN;
 constexpr const char* kCacheDir = BENCH_CACHE_DIR;
 constexpr const char* kWc = "/usr/bin/wc";
@@ -284,22 +287,63 @@ ColdResult measureCold(const LogFile& file, int runs) {
   return result;
 }
 
+struct VerifyResult {
+  std::string label;
+  double againstSeconds, wcSeconds, aloneSeconds;
+  long peakKiB;
+};
+
+// The checker on streamtrim's cut of a page-cached log: it must pass (a
+// failing run ends the benchmark), and against the original it reads all of
+// the original, as `wc -l` does.
+VerifyResult measureVerify(const LogFile& file, int runs) {
+  std::string log = cachedLog(file);
+  std::string cut = log + ".trimmed";
+  runProgram({streamtrimBinary, log, cut}, "/dev/null");
+  countLines(log);
+  VerifyResult result{file.label, 0, 0, 0, 0};
+  std::vector<double> against, wc, alone;
+  for (int i = 0; i < runs; ++i) {
+    Run v = runProgram({kVerify, cut, log}, "/dev/null");
+    Run w = runProgram({kWc, "-l", log}, "/dev/null");
+    Run a = runProgram({kVerify, cut}, "/dev/null");
+    against.push_back(v.seconds);
+    wc.push_back(w.seconds);
+    alone.push_back(a.seconds);
+    result.peakKiB = std::max({result.peakKiB, v.peakKiB, a.peakKiB});
+    std::printf("  %-16s verify run %d: against the log %.3f s, wc -l %.3f s, alone %.3f s\n",
+                file.label.c_str(), i + 1, v.seconds, w.seconds, a.seconds);
+    std::fflush(stdout);
+  }
+  std::remove(cut.c_str());
+  result.againstSeconds = median(against);
+  result.wcSeconds = median(wc);
+  result.aloneSeconds = median(alone);
+  return result;
+}
+
 struct ShapeResult {
   std::string label;
   uint64_t bytes, outputBytes;
   double seconds;
   long peakKiB;
+  double verifySeconds;
+  long verifyPeakKiB;
 };
 
-// One run on a page-cached log: these logs are about memory.
+// One run on a page-cached log, then one check of its cut against it: these
+// logs are about memory.
 ShapeResult measureShape(const LogFile& file) {
   std::string log = cachedLog(file);
   std::string out = log + ".trimmed";
   countLines(log);
   Run t = runProgram({streamtrimBinary, log, out}, "/dev/null");
-  std::printf("  %-16s run: streamtrim %.3f s\n", file.label.c_str(), t.seconds);
+  Run v = runProgram({kVerify, out, log}, "/dev/null");
+  std::printf("  %-16s run: streamtrim %.3f s, verify %.3f s\n", file.label.c_str(), t.seconds,
+              v.seconds);
   std::fflush(stdout);
-  ShapeResult result{file.label, fileSize(log), fileSize(out), t.seconds, t.peakKiB};
+  ShapeResult result{file.label, fileSize(log), fileSize(out), t.seconds,
+                     t.peakKiB,  v.seconds,     v.peakKiB};
   std::remove(out.c_str());
   return result;
 }
@@ -335,12 +379,23 @@ void printCold(const ColdResult& r, int runs) {
               kibibytes(r.peakKiB).c_str(), 100 * r.cachedAfterEviction);
 }
 
+void printVerify(const VerifyResult& r, int runs) {
+  std::printf("\nverify: median of %d runs each, alternating; page-cached input\n", runs);
+  std::printf("%-16s %15s %10s %7s %10s %10s\n", "log", "against the log", "wc -l", "ratio",
+              "alone", "peak RSS");
+  std::printf("%-16s %13.3f s %8.3f s %7.2f %8.3f s %10s\n", r.label.c_str(), r.againstSeconds,
+              r.wcSeconds, r.againstSeconds / r.wcSeconds, r.aloneSeconds,
+              kibibytes(r.peakKiB).c_str());
+}
+
 void printShapes(const std::vector<ShapeResult>& results) {
   std::printf("\nhostile shapes: one run each; page-cached input\n");
-  std::printf("%-20s %11s %11s %10s %10s\n", "log", "size", "output", "streamtrim", "peak RSS");
+  std::printf("%-20s %11s %11s %10s %10s %10s %10s\n", "log", "size", "output", "streamtrim",
+              "peak RSS", "verify", "peak RSS");
   for (const ShapeResult& r : results)
-    std::printf("%-20s %11s %11s %8.3f s %10s\n", r.label.c_str(), mebibytes(r.bytes).c_str(),
-                mebibytes(r.outputBytes).c_str(), r.seconds, kibibytes(r.peakKiB).c_str());
+    std::printf("%-20s %11s %11s %8.3f s %10s %8.3f s %10s\n", r.label.c_str(),
+                mebibytes(r.bytes).c_str(), mebibytes(r.outputBytes).c_str(), r.seconds,
+                kibibytes(r.peakKiB).c_str(), r.verifySeconds, kibibytes(r.verifyPeakKiB).c_str());
 }
 
 [[noreturn]] void usage() {
@@ -381,11 +436,13 @@ int main(int argc, char** argv) {
   std::vector<HotResult> hotResults;
   for (const LogFile& file : hot)
     hotResults.push_back(measureHot(file, runs));
+  VerifyResult verify = measureVerify(hot.front(), runs);
   ColdResult cold = measureCold(hot.front(), runs);
   std::vector<ShapeResult> shapes;
   for (const LogFile& file : hostileLogs(quick))
     shapes.push_back(measureShape(file));
   printHot(hotResults, runs);
+  printVerify(verify, runs);
   printCold(cold, runs);
   printShapes(shapes);
   return 0;
