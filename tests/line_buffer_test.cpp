@@ -44,13 +44,3 @@ TEST(LineBuffer, HoldsALongLineInLittleMoreThanItsLength) {
     EXPECT_LE(capacity, kLarge + line * 13 / 10) << line;
   }
 }
-
-TEST(LineBuffer, KeepsItsContentWhenItGrows) {
-  LineBuffer buffer(4096);
-  for (size_t i = 0; i < 4096; ++i)
-    buffer.data()[i] = static_cast<char>(i * 7);
-  buffer.reserve(3 * kLarge);
-  ASSERT_GE(buffer.capacity(), 3 * kLarge);
-  for (size_t i = 0; i < 4096; ++i)
-    ASSERT_EQ(buffer.data()[i], static_cast<char>(i * 7)) << i;
-}
