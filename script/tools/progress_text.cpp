@@ -24,7 +24,8 @@ std::string cutRowsText(const std::vector<uint64_t>& rows) {
     uint64_t all = 0;
     for (uint64_t count : rows)
       all += count;
-    return "(" + std::to_string(all) + " rows in all)";
+    std::string text = "(";
+    return text.append(std::to_string(all)).append(" rows in all)");
   }
   std::string text = "(";
   for (size_t i = 0; i < rows.size(); ++i) {
