@@ -225,6 +225,42 @@ double median(std::vector<double> values) {
   return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+struct Contender {
+  const char* name;
+  std::vector<std::string> args;
+  bool cold = false;  // the log is taken out of the page cache before each run
+};
+
+struct Measured {
+  double seconds;  // median
+  long peakKiB;
+};
+
+// Runs the contenders one after the other, runs times over, so that a
+// disturbance of the machine falls on all of them alike; returns each one's
+// median time and peak memory.
+std::vector<Measured> alternate(const std::string& label, const char* kind, const std::string& log,
+                                const std::vector<Contender>& contenders, int runs) {
+  std::vector<std::vector<double>> times(contenders.size());
+  std::vector<Measured> result(contenders.size(), {0, 0});
+  for (int i = 0; i < runs; ++i) {
+    std::printf("  %-16s %s run %d:", label.c_str(), kind, i + 1);
+    for (size_t c = 0; c < contenders.size(); ++c) {
+      if (contenders[c].cold)
+        evictFromPageCache(log);
+      Run run = runProgram(contenders[c].args, "/dev/null");
+      times[c].push_back(run.seconds);
+      result[c].peakKiB = std::max(result[c].peakKiB, run.peakKiB);
+      std::printf("%s %s %.3f s", c == 0 ? "" : ",", contenders[c].name, run.seconds);
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+  }
+  for (size_t c = 0; c < contenders.size(); ++c)
+    result[c].seconds = median(times[c]);
+  return result;
+}
+
 struct HotResult {
   std::string label;
   uint64_t bytes, lines, outputBytes;
@@ -236,21 +272,14 @@ HotResult measureHot(const LogFile& file, int runs) {
   std::string log = cachedLog(file);
   std::string out = log + ".trimmed";
   HotResult result{file.label, fileSize(log), countLines(log), 0, 0, 0, 0};
-  std::vector<double> trim, wc;
-  for (int i = 0; i < runs; ++i) {
-    Run t = runProgram({streamtrimBinary, log, out}, "/dev/null");
-    Run w = runProgram({kWc, "-l", log}, "/dev/null");
-    trim.push_back(t.seconds);
-    wc.push_back(w.seconds);
-    result.peakKiB = std::max(result.peakKiB, t.peakKiB);
-    std::printf("  %-16s hot run %d: streamtrim %.3f s, wc -l %.3f s\n", file.label.c_str(), i + 1,
-                t.seconds, w.seconds);
-    std::fflush(stdout);
-  }
+  std::vector<Measured> m =
+      alternate(file.label, "hot", log,
+                {{"streamtrim", {streamtrimBinary, log, out}}, {"wc -l", {kWc, "-l", log}}}, runs);
   result.outputBytes = fileSize(out);
   std::remove(out.c_str());
-  result.trimSeconds = median(trim);
-  result.wcSeconds = median(wc);
+  result.trimSeconds = m[0].seconds;
+  result.wcSeconds = m[1].seconds;
+  result.peakKiB = m[0].peakKiB;
   return result;
 }
 
@@ -268,22 +297,13 @@ ColdResult measureCold(const LogFile& file, int runs) {
   std::string out = log + ".trimmed";
   evictFromPageCache(log);
   ColdResult result{file.label, fileSize(log), 0, 0, cachedFraction(log), 0};
-  std::vector<double> trim, cat;
-  for (int i = 0; i < runs; ++i) {
-    evictFromPageCache(log);
-    Run c = runProgram({kCat, log}, "/dev/null");
-    evictFromPageCache(log);
-    Run t = runProgram({streamtrimBinary, log, out}, "/dev/null");
-    trim.push_back(t.seconds);
-    cat.push_back(c.seconds);
-    result.peakKiB = std::max(result.peakKiB, t.peakKiB);
-    std::printf("  %-16s cold run %d: streamtrim %.3f s, cat %.3f s\n", file.label.c_str(), i + 1,
-                t.seconds, c.seconds);
-    std::fflush(stdout);
-  }
+  std::vector<Measured> m = alternate(
+      file.label, "cold", log,
+      {{"cat", {kCat, log}, true}, {"streamtrim", {streamtrimBinary, log, out}, true}}, runs);
   std::remove(out.c_str());
-  result.trimSeconds = median(trim);
-  result.catSeconds = median(cat);
+  result.catSeconds = m[0].seconds;
+  result.trimSeconds = m[1].seconds;
+  result.peakKiB = m[1].peakKiB;
   return result;
 }
 
@@ -301,25 +321,14 @@ VerifyResult measureVerify(const LogFile& file, int runs) {
   std::string cut = log + ".trimmed";
   runProgram({streamtrimBinary, log, cut}, "/dev/null");
   countLines(log);
-  VerifyResult result{file.label, 0, 0, 0, 0};
-  std::vector<double> against, wc, alone;
-  for (int i = 0; i < runs; ++i) {
-    Run v = runProgram({kVerify, cut, log}, "/dev/null");
-    Run w = runProgram({kWc, "-l", log}, "/dev/null");
-    Run a = runProgram({kVerify, cut}, "/dev/null");
-    against.push_back(v.seconds);
-    wc.push_back(w.seconds);
-    alone.push_back(a.seconds);
-    result.peakKiB = std::max({result.peakKiB, v.peakKiB, a.peakKiB});
-    std::printf("  %-16s verify run %d: against the log %.3f s, wc -l %.3f s, alone %.3f s\n",
-                file.label.c_str(), i + 1, v.seconds, w.seconds, a.seconds);
-    std::fflush(stdout);
-  }
+  std::vector<Measured> m = alternate(file.label, "verify", log,
+                                      {{"against the log", {kVerify, cut, log}},
+                                       {"wc -l", {kWc, "-l", log}},
+                                       {"alone", {kVerify, cut}}},
+                                      runs);
   std::remove(cut.c_str());
-  result.againstSeconds = median(against);
-  result.wcSeconds = median(wc);
-  result.aloneSeconds = median(alone);
-  return result;
+  return {file.label, m[0].seconds, m[1].seconds, m[2].seconds,
+          std::max(m[0].peakKiB, m[2].peakKiB)};
 }
 
 struct ShapeResult {
