@@ -12,13 +12,14 @@
 namespace {
 
 struct Scan {
-  Scan(LineReader& r, OutputFile* o, bool g, GatheredLog& info)
-      : reader(r), output(o), gatherInfoOnly(g), gathered(info) {}
+  Scan(LineReader& r, OutputFile* o, bool g, GatheredLog& info, const CutSizes& s)
+      : reader(r), output(o), gatherInfoOnly(g), gathered(info), sizes(s) {}
 
   LineReader& reader;
   OutputFile* output;  // not used in the gathering pass
   bool gatherInfoOnly;
   GatheredLog& gathered;
+  const CutSizes& sizes;
   int32_t state = HEADER;
   int32_t curQueryNr = 0;
   uint64_t total_rows = 0;
@@ -50,14 +51,16 @@ size_t currentCutTable(const Scan& scan) {
 // Gathering: only a table that may be cut is indexed, for as long as it is
 // not known whether it is cut.
 void beginGatheredTable(Scan& scan) {
-  scan.indexing = mayTruncateOutputOfQuery(scan.curQueryNr, std::numeric_limits<uint64_t>::max());
+  scan.indexing =
+      mayTruncateOutputOfQuery(scan.curQueryNr, std::numeric_limits<uint64_t>::max(), scan.sizes);
   if (scan.indexing)
     scan.gathered.index.beginTable();
 }
 
 void endGatheredTable(Scan& scan, uint64_t table) {
   GatheredLog& gathered = scan.gathered;
-  bool cut = scan.indexing && mayTruncateOutputOfQuery(scan.curQueryNr, scan.total_rows);
+  bool cut =
+      scan.indexing && mayTruncateOutputOfQuery(scan.curQueryNr, scan.total_rows, scan.sizes);
   if (scan.indexing)
     gathered.index.endTable(cut);
   if (cut) {
@@ -79,7 +82,7 @@ void beginWrittenTable(Scan& scan, uint64_t table) {
   scan.cut.truncateThisResult = false;
   if (scan.listedCut) {
     ++scan.cutTablesBegun;
-    decideCut(scan.cut, scan.curQueryNr, gathered.rows[next]);
+    decideCut(scan.cut, scan.curQueryNr, gathered.rows[next], scan.sizes);
   }
 }
 
@@ -222,8 +225,8 @@ void finishPass(Scan& scan) {
 }  // namespace
 
 void scanResultAndGenerateOutput(const std::string& inputfile, OutputFile* output,
-                                 bool gatherInfoOnly, GatheredLog& gathered,
-                                 ReadObserver* observer) {
+                                 bool gatherInfoOnly, GatheredLog& gathered, ReadObserver* observer,
+                                 const CutSizes& sizes) {
   InputFile input(inputfile);
   if (gatherInfoOnly) {
     gathered = GatheredLog();
@@ -231,7 +234,7 @@ void scanResultAndGenerateOutput(const std::string& inputfile, OutputFile* outpu
   }
   LineReader reader(input);
   reader.observeReads(observer);
-  Scan scan(reader, output, gatherInfoOnly, gathered);
+  Scan scan(reader, output, gatherInfoOnly, gathered, sizes);
   requireUnchanged(scan, input.stamp());
 
   Line line;

@@ -22,6 +22,7 @@
 #include "read_observer.h"
 #include "row_count_digest.h"
 #include "row_index.h"
+#include "sampler.h"
 
 enum ScannerState : int32_t { HEADER = 0, QUERY = 1, TABLE = 2 };
 
@@ -42,9 +43,10 @@ struct GatheredLog {
 // output pass, which writes to output what the earlier gathering pass into
 // gathered prepared for. Throws a Failure when the log cannot be read, a
 // write fails, or the log is not the one the gathering pass saw. observer,
-// when not null, is told of every block the pass reads.
+// when not null, is told of every block the pass reads. Both passes must be
+// given the same sizes.
 void scanResultAndGenerateOutput(const std::string& inputfile, OutputFile* output,
                                  bool gatherInfoOnly, GatheredLog& gathered,
-                                 ReadObserver* observer = nullptr);
+                                 ReadObserver* observer = nullptr, const CutSizes& sizes = {});
 
 #endif  // STREAMTRIM_SCANNER_H

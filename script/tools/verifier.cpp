@@ -232,7 +232,7 @@ void Verification::beginTable(std::string_view firstLine) {
   }
   place_ = Place::kCut;
   ++summary_.cutResults;
-  shape_ = CutShape();
+  shape_ = CutShape(options_.sizes);
   if (!isCuttableQuery(queryNr_)) {
     shapeOk_ = false;
     resultProblem(lineNr_, "expected a cut result of query 11, 16 or 20, found one of query " +
@@ -280,20 +280,21 @@ void Verification::handleWholeRow(std::string_view text) {
 
 void Verification::endWhole() {
   finishOriginalTable();
-  if (!options_.anySample && mayTruncateOutputOfQuery(queryNr_, wholeRows_)) {
+  const CutSizes& sizes = options_.sizes;
+  if (!options_.anySample && mayTruncateOutputOfQuery(queryNr_, wholeRows_, sizes)) {
     resultProblem(resultLine_, "expected query " + std::to_string(queryNr_) + "'s result of " +
-                                   number(wholeRows_) +
-                                   " rows to be cut (it has more than 10000), found it whole");
+                                   number(wholeRows_) + " rows to be cut (it has more than " +
+                                   number(sizes.maxUncutRows) + "), found it whole");
     std::set<uint64_t> skipped;  // the tool would have drawn for it
     if (sequenceInStep_)
-      generateOutputLines(skipped, wholeRows_, sequence_);
+      generateOutputLines(skipped, wholeRows_, sequence_, sizes);
   }
 }
 
 void Verification::handleCutLine(std::string_view text) {
   if (isRowLine(text)) {
     handleKeptRow(text);
-  } else if (!(text.empty() && shape_.keptRows() < CutShape::kKeptRows && readMarker())) {
+  } else if (!(text.empty() && shape_.keptRows() < options_.sizes.keptRows() && readMarker())) {
     endCut(false);
     place_ = Place::kHeader;
     handleOutside(text);
@@ -388,13 +389,14 @@ Verdict Verification::checkSample(uint64_t rows) {
     sequenceInStep_ = false;
     return Verdict::kNotChecked;
   }
-  if (!sequenceInStep_ || !mayTruncateOutputOfQuery(queryNr_, rows))
+  const CutSizes& sizes = options_.sizes;
+  if (!sequenceInStep_ || !mayTruncateOutputOfQuery(queryNr_, rows, sizes))
     return Verdict::kNotChecked;  // the tool draws nothing for a result it does not cut
   std::set<uint64_t> sample;
-  generateOutputLines(sample, rows, sequence_);
+  generateOutputLines(sample, rows, sequence_, sizes);
   if (!shapeOk_)
     return Verdict::kNotChecked;
-  auto drawn = sample.upper_bound(1000);
+  auto drawn = sample.upper_bound(sizes.blockRows);
   for (const CutShape::DrawnRow& kept : shape_.drawnRows()) {
     if (kept.rowNr != *drawn) {
       resultProblem(kept.line, "expected row " + number(*drawn) +

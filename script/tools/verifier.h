@@ -26,10 +26,13 @@
 #include <cstdint>
 #include <string>
 
+#include "sampler.h"
+
 struct VerifyOptions {
   std::string cutLog;
   std::string original;  // empty: check the cut log alone
   bool anySample = false;
+  CutSizes sizes;  // the tool's; only the fuzz targets give others
 };
 
 enum class Verdict { kPassed, kFailed, kNotChecked };
