@@ -224,10 +224,9 @@ void finishPass(Scan& scan) {
 
 }  // namespace
 
-void scanResultAndGenerateOutput(const std::string& inputfile, OutputFile* output,
-                                 bool gatherInfoOnly, GatheredLog& gathered, ReadObserver* observer,
+void scanResultAndGenerateOutput(const InputFile& input, OutputFile* output, bool gatherInfoOnly,
+                                 GatheredLog& gathered, ReadObserver* observer,
                                  const CutSizes& sizes) {
-  InputFile input(inputfile);
   if (gatherInfoOnly) {
     gathered = GatheredLog();
     gathered.input = input.stamp();

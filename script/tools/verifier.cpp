@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -90,7 +91,8 @@ enum class Place { kHeader, kQuery, kTableStart, kWhole, kCut };
 
 class Verification {
  public:
-  Verification(const VerifyOptions& options, VerifyListener& listener);
+  Verification(const InputFile& cutLog, const InputFile* original, bool anySample,
+               const CutSizes& sizes, VerifyListener& listener);
   VerifySummary run();
 
  private:
@@ -115,9 +117,10 @@ class Verification {
   void problem(const std::string& file, uint64_t line, const std::string& what);
   void resultProblem(uint64_t line, const std::string& what);
 
-  const VerifyOptions& options_;
+  const bool anySample_;
+  const CutSizes sizes_;
   VerifyListener& listener_;
-  InputFile cutInput_;
+  const InputFile& cutInput_;
   FileStamp cutOpened_;
   LineReader cut_;
   uint64_t lineNr_ = 0;       // of the cut log's line read last
@@ -144,14 +147,16 @@ class Verification {
   bool sequenceInStep_ = true;
 };
 
-Verification::Verification(const VerifyOptions& options, VerifyListener& listener)
-    : options_(options),
+Verification::Verification(const InputFile& cutLog, const InputFile* original, bool anySample,
+                           const CutSizes& sizes, VerifyListener& listener)
+    : anySample_(anySample),
+      sizes_(sizes),
       listener_(listener),
-      cutInput_(options.cutLog, "not a regular file"),
+      cutInput_(cutLog),
       cutOpened_(cutInput_.stamp()),
       cut_(cutInput_) {
-  if (!options.original.empty())
-    original_.emplace(options.original);
+  if (original != nullptr)
+    original_.emplace(*original);
 }
 
 VerifySummary Verification::run() {
@@ -200,7 +205,7 @@ void Verification::handleOutside(std::string_view text) {
   uint64_t deleted = 0;
   if (!original_ && !strayMarkerReported_ && parseMarker(text, deleted)) {
     strayMarkerReported_ = true;
-    problem(options_.cutLog, lineNr_,
+    problem(cutInput_.path(), lineNr_,
             "expected deletion markers only inside cut results, found one outside");
   }
   if (place_ == Place::kQuery && isSeparatorLine(text)) {
@@ -232,7 +237,7 @@ void Verification::beginTable(std::string_view firstLine) {
   }
   place_ = Place::kCut;
   ++summary_.cutResults;
-  shape_ = CutShape(options_.sizes);
+  shape_ = CutShape(sizes_);
   if (!isCuttableQuery(queryNr_)) {
     shapeOk_ = false;
     resultProblem(lineNr_, "expected a cut result of query 11, 16 or 20, found one of query " +
@@ -280,21 +285,20 @@ void Verification::handleWholeRow(std::string_view text) {
 
 void Verification::endWhole() {
   finishOriginalTable();
-  const CutSizes& sizes = options_.sizes;
-  if (!options_.anySample && mayTruncateOutputOfQuery(queryNr_, wholeRows_, sizes)) {
+  if (!anySample_ && mayTruncateOutputOfQuery(queryNr_, wholeRows_, sizes_)) {
     resultProblem(resultLine_, "expected query " + std::to_string(queryNr_) + "'s result of " +
                                    number(wholeRows_) + " rows to be cut (it has more than " +
-                                   number(sizes.maxUncutRows) + "), found it whole");
+                                   number(sizes_.maxUncutRows) + "), found it whole");
     std::set<uint64_t> skipped;  // the tool would have drawn for it
     if (sequenceInStep_)
-      generateOutputLines(skipped, wholeRows_, sequence_, sizes);
+      generateOutputLines(skipped, wholeRows_, sequence_, sizes_);
   }
 }
 
 void Verification::handleCutLine(std::string_view text) {
   if (isRowLine(text)) {
     handleKeptRow(text);
-  } else if (!(text.empty() && shape_.keptRows() < options_.sizes.keptRows() && readMarker())) {
+  } else if (!(text.empty() && shape_.keptRows() < sizes_.keptRows() && readMarker())) {
     endCut(false);
     place_ = Place::kHeader;
     handleOutside(text);
@@ -383,20 +387,19 @@ void Verification::endCut(bool atEnd) {
 // rows against it. A result whose row count cannot be told leaves the
 // sequence out of step: the later samples can no longer be checked.
 Verdict Verification::checkSample(uint64_t rows) {
-  if (options_.anySample)
+  if (anySample_)
     return Verdict::kNotChecked;
   if (rows == 0) {
     sequenceInStep_ = false;
     return Verdict::kNotChecked;
   }
-  const CutSizes& sizes = options_.sizes;
-  if (!sequenceInStep_ || !mayTruncateOutputOfQuery(queryNr_, rows, sizes))
+  if (!sequenceInStep_ || !mayTruncateOutputOfQuery(queryNr_, rows, sizes_))
     return Verdict::kNotChecked;  // the tool draws nothing for a result it does not cut
   std::set<uint64_t> sample;
-  generateOutputLines(sample, rows, sequence_, sizes);
+  generateOutputLines(sample, rows, sequence_, sizes_);
   if (!shapeOk_)
     return Verdict::kNotChecked;
-  auto drawn = sample.upper_bound(sizes.blockRows);
+  auto drawn = sample.upper_bound(sizes_.blockRows);
   for (const CutShape::DrawnRow& kept : shape_.drawnRows()) {
     if (kept.rowNr != *drawn) {
       resultProblem(kept.line, "expected row " + number(*drawn) +
@@ -431,14 +434,15 @@ void Verification::finishLogs() {
   else if (place_ == Place::kTableStart)
     ++summary_.results;  // a separator as the last line
   if (lineNr_ > 0 && lastLineEnd_ == cutOpened_.size)
-    problem(options_.cutLog, lineNr_, "expected a newline at the end of the last line, found none");
+    problem(cutInput_.path(), lineNr_,
+            "expected a newline at the end of the last line, found none");
   Line extra;
   if (comparing() && original_->next(extra))
-    problem(options_.original, original_->lineNr(),
+    problem(original_->path(), original_->lineNr(),
             "expected the end of the original (the cut log ends at line " + number(lineNr_) +
                 "), found " + quoted(extra.text));
   if (!cutInput_.stamp().sameContentAs(cutOpened_))
-    throw Failure(options_.cutLog, "the log changed while it was being checked");
+    throw Failure(cutInput_.path(), "the log changed while it was being checked");
   if (original_)
     original_->requireUnchanged();
 }
@@ -452,12 +456,12 @@ void Verification::compareCopied(std::string_view text) {
   Line line;
   if (!original_->next(line)) {
     inStep_ = false;
-    problem(options_.cutLog, lineNr_,
+    problem(cutInput_.path(), lineNr_,
             "expected the end of the log (the original ends at line " +
                 number(original_->lineNr()) + "), found " + quoted(text));
   } else if (line.text != text) {
     inStep_ = false;
-    problem(options_.cutLog, lineNr_,
+    problem(cutInput_.path(), lineNr_,
             "expected line " + number(original_->lineNr()) +
                 " of the original: " + quoted(line.text) + ", found " + quoted(text) +
                 " (the rest is not compared with the original)");
@@ -473,12 +477,21 @@ void Verification::resultProblem(uint64_t line, const std::string& what) {
   if (reported_)
     return;
   reported_ = true;
-  problem(options_.cutLog, line, what);
+  problem(cutInput_.path(), line, what);
 }
 
 }  // namespace
 
-VerifySummary verifyCutLog(const VerifyOptions& options, VerifyListener& listener) {
-  Verification verification(options, listener);
+VerifySummary verifyCutLog(const InputFile& cutLog, const InputFile* original, bool anySample,
+                           VerifyListener& listener, const CutSizes& sizes) {
+  Verification verification(cutLog, original, anySample, sizes, listener);
   return verification.run();
+}
+
+VerifySummary verifyCutLog(const VerifyOptions& options, VerifyListener& listener) {
+  std::unique_ptr<InputFile> cutLog = openInputFile(options.cutLog, kCheckedLogNotRegular);
+  std::unique_ptr<InputFile> original;
+  if (!options.original.empty())
+    original = openInputFile(options.original, kCheckedLogNotRegular);
+  return verifyCutLog(*cutLog, original.get(), options.anySample, listener);
 }
