@@ -16,7 +16,7 @@
 //   0xF9: every read of the log returns at most K bytes (0: no limit, the
 //         default), so that lines straddle reads in a small log too.
 // Without repetition no input of sensible length could hold a table of
-// hundreds of rows or a line longer than a read block.
+// hundreds of rows.
 
 #ifndef STREAMTRIM_FUZZ_SUPPORT_H
 #define STREAMTRIM_FUZZ_SUPPORT_H
@@ -36,7 +36,6 @@ inline const CutSizes kFuzzSizes[] = {{12, 2, 3}, {4, 1, 1}, {14, 3, 2}, {300, 2
 
 // Ends the run with a message that names the property.
 [[noreturn]] void violation(const std::string& what);
-void require(bool holds, const std::string& what);
 
 struct FuzzLog {
   std::string log;
@@ -60,10 +59,12 @@ struct CheckMode {
   bool withOriginal;
   bool anySample;
 };
-inline constexpr CheckMode kCheckModes[] = {{"strictly alone", false, false},
-                                            {"for any sample alone", false, true},
-                                            {"strictly against the log", true, false},
-                                            {"for any sample against the log", true, true}};
+inline constexpr CheckMode kStrictAlone{"strictly alone", false, false};
+inline constexpr CheckMode kAnySampleAlone{"for any sample alone", false, true};
+inline constexpr CheckMode kStrictAgainstLog{"strictly against the log", true, false};
+inline constexpr CheckMode kAnySampleAgainstLog{"for any sample against the log", true, true};
+inline constexpr CheckMode kCheckModes[] = {kStrictAlone, kAnySampleAlone, kStrictAgainstLog,
+                                            kAnySampleAgainstLog};
 
 struct CheckResult {
   uint64_t problems = 0;
