@@ -119,6 +119,20 @@ void writeCutTable(const std::vector<std::string_view>& lines, const Table& tabl
 
 }  // namespace
 
+std::vector<ModelTable> tablesByModel(std::string_view log, const CutSizes& sizes) {
+  std::vector<std::string_view> lines = splitLines(log);
+  std::vector<ModelTable> tables;
+  for (const Table& table : findTables(lines)) {
+    auto offset = [&](size_t line) {
+      return line < lines.size() ? static_cast<size_t>(lines[line].data() - log.data())
+                                 : log.size();
+    };
+    tables.push_back({offset(table.firstRow), offset(table.firstRow + table.rows), table.rows,
+                      table.cuttableQuery && table.rows > sizes.maxUncutRows});
+  }
+  return tables;
+}
+
 ModelCut cutByModel(std::string_view log, const CutSizes& sizes) {
   std::vector<std::string_view> lines = splitLines(log);
   std::vector<Table> tables = findTables(lines);

@@ -11,6 +11,7 @@
 #define STREAMTRIM_FUZZ_CUT_MODEL_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -27,5 +28,16 @@ struct ModelCut {
 };
 
 ModelCut cutByModel(std::string_view log, const CutSizes& sizes);
+
+// A result table as the model finds it: the byte range of its rows in the
+// log, their count, and whether it is cut.
+struct ModelTable {
+  size_t begin;
+  size_t end;
+  uint64_t rows;
+  bool cut;
+};
+
+std::vector<ModelTable> tablesByModel(std::string_view log, const CutSizes& sizes);
 
 #endif  // STREAMTRIM_FUZZ_CUT_MODEL_H

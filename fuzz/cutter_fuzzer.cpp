@@ -2,6 +2,12 @@
 // tool cuts it in memory, and the cut must be, byte for byte, what the plain
 // model of the rule (cut_model.h) makes of the log.
 //
+// With a 0xF8 directive one byte of the log is changed between the tool's
+// passes ('|' to '#', any other byte to '|'), the log's size and age kept, as
+// only its content tells the change. The tool must fail when the tables' row
+// counts changed, unless the byte lies among the rows of a cut table, which
+// the output pass partly steps over; it must not fail when they did not.
+//
 // It also holds every row counter this CPU runs against the portable one,
 // those the tool does not pick on this machine included, so that the fuzzer
 // reaches the vector paths too.
@@ -48,6 +54,26 @@ void checkRowCounters(std::string_view log) {
   }
 }
 
+void checkChangedLog(const FuzzLog& input) {
+  std::string changed = input.log;
+  size_t at = static_cast<size_t>(input.change % changed.size());
+  changed[at] = changed[at] == '|' ? '#' : '|';
+  std::vector<ModelTable> before = tablesByModel(input.log, input.sizes);
+  std::vector<ModelTable> after = tablesByModel(changed, input.sizes);
+  bool rowsChanged = !std::equal(before.begin(), before.end(), after.begin(), after.end(),
+                                 [](auto& a, auto& b) { return a.rows == b.rows; });
+  bool amongCutRows = std::any_of(before.begin(), before.end(), [at](auto& table) {
+    return table.cut && table.begin <= at && at < table.end;
+  });
+  bool failed = failsOnChange(input.log, changed, input.sizes, input.maxRead);
+  if (failed && !rowsChanged)
+    violation("the tool fails only for a change of the tables' rows (byte " + std::to_string(at) +
+              " changed)");
+  if (!failed && rowsChanged && !amongCutRows)
+    violation("the tool fails when the tables' rows change outside the cut rows (byte " +
+              std::to_string(at) + " changed)");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -56,6 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string expected = cutByModel(input.log, input.sizes).bytes;
   if (cut != expected)
     violation("the tool's cut is the model's: " + firstDifference(cut, expected));
+  if (input.changeChosen && !input.log.empty())
+    checkChangedLog(input);
   checkRowCounters(input.log);
   return 0;
 }

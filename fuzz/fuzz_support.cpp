@@ -4,11 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <memory>
 
 #include "failure.h"
 #include "input_file.h"
-#include "memory_file.h"
+#include "memory_file.h"  // MemoryOutputFile
 #include "scanner.h"
 #include "verifier.h"
 
@@ -26,6 +25,7 @@ constexpr unsigned char kConcatenate = 0xFD;
 constexpr unsigned char kChooseSizes = 0xFC;
 constexpr unsigned char kChooseEdit = 0xFB;
 constexpr unsigned char kLimitReads = 0xF9;
+constexpr unsigned char kChangeBetweenPasses = 0xF8;
 
 bool isDigit(char c) {
   return c >= '0' && c <= '9';
@@ -49,7 +49,8 @@ class LogBuilder {
   bool directive(std::string_view segment) {
     auto marker = static_cast<unsigned char>(segment.empty() ? 0 : segment[0]);
     bool known = marker == kRepeat || marker == kRepeatNumbered || marker == kConcatenate ||
-                 marker == kChooseSizes || marker == kChooseEdit || marker == kLimitReads;
+                 marker == kChooseSizes || marker == kChooseEdit || marker == kLimitReads ||
+                 marker == kChangeBetweenPasses;
     if (!known || segment.size() < 2 || !isDigit(segment[1]))
       return false;
     uint64_t count = 0;
@@ -62,6 +63,9 @@ class LogBuilder {
       out_.edit = count;
     } else if (marker == kLimitReads) {
       out_.maxRead = count;
+    } else if (marker == kChangeBetweenPasses) {
+      out_.changeChosen = true;
+      out_.change = count;
     } else {
       repeat(marker, count);
     }
@@ -97,15 +101,20 @@ class LogBuilder {
   size_t lines_ = 0;
 };
 
-// A log in memory whose reads return at most maxRead bytes each, as a slow
-// file system's may.
-class ShortReadLog final : public InputFile {
+uint64_t newFileId() {
+  static uint64_t files = 0;
+  return ++files;
+}
+
+// A log in memory whose reads return at most maxRead bytes each (0: no
+// limit), as a slow file system's may, and whose stamp names file id.
+class MemoryLog final : public InputFile {
  public:
-  ShortReadLog(std::string name, std::string_view bytes, size_t maxRead)
-      : InputFile(std::move(name)), bytes_(bytes), maxRead_(maxRead) {
-    static uint64_t files = 0;
-    id_ = ++files;
-  }
+  MemoryLog(std::string name, std::string_view bytes, size_t maxRead, uint64_t id = newFileId())
+      : InputFile(std::move(name)),
+        bytes_(bytes),
+        maxRead_(maxRead == 0 ? SIZE_MAX : maxRead),
+        id_(id) {}
 
   FileStamp stamp() const override {
     FileStamp stamp;
@@ -127,12 +136,6 @@ class ShortReadLog final : public InputFile {
   size_t maxRead_;
   uint64_t id_;
 };
-
-std::unique_ptr<InputFile> memoryLog(std::string name, std::string_view bytes, size_t maxRead) {
-  if (maxRead == 0)
-    return std::make_unique<MemoryInputFile>(std::move(name), bytes);
-  return std::make_unique<ShortReadLog>(std::move(name), bytes, maxRead);
-}
 
 class CountingListener : public VerifyListener {
  public:
@@ -181,17 +184,23 @@ FuzzLog decodeLog(std::string_view input) {
   return out;
 }
 
-// The driver's sequence: gather, then truncate and write the output.
+// The driver's sequence: gather on first, then truncate the output and
+// write it from second.
+void runTool(const InputFile& first, const InputFile& second, const CutSizes& sizes,
+             OutputFile& output) {
+  GatheredLog gathered;
+  scanResultAndGenerateOutput(first, nullptr, true, gathered, nullptr, sizes);
+  output.refuseToOverwrite(gathered.input);
+  output.truncate();
+  scanResultAndGenerateOutput(second, &output, false, gathered, nullptr, sizes);
+  output.close();
+}
+
 std::string cutInMemory(std::string_view log, const CutSizes& sizes, size_t maxRead) {
-  std::unique_ptr<InputFile> input = memoryLog("log", log, maxRead);
+  MemoryLog input("log", log, maxRead);
   MemoryOutputFile output("cut log");
   try {
-    GatheredLog gathered;
-    scanResultAndGenerateOutput(*input, nullptr, true, gathered, nullptr, sizes);
-    output.refuseToOverwrite(gathered.input);
-    output.truncate();
-    scanResultAndGenerateOutput(*input, &output, false, gathered, nullptr, sizes);
-    output.close();
+    runTool(input, input, sizes, output);
   } catch (const std::exception& error) {
     violation(std::string("the tool cuts a log in memory without failing (it threw: ") +
               error.what() + ")");
@@ -199,14 +208,30 @@ std::string cutInMemory(std::string_view log, const CutSizes& sizes, size_t maxR
   return output.bytes();
 }
 
+bool failsOnChange(std::string_view log, std::string_view changed, const CutSizes& sizes,
+                   size_t maxRead) {
+  MemoryLog before("log", log, maxRead);
+  MemoryLog after("log", changed, maxRead, before.stamp().fileId);
+  MemoryOutputFile output("cut log");
+  try {
+    runTool(before, after, sizes, output);
+  } catch (const Failure&) {
+    return true;
+  } catch (const std::exception& error) {
+    violation(std::string("the tool reports a changed log as a failure (it threw: ") +
+              error.what() + ")");
+  }
+  return false;
+}
+
 CheckResult checkInMemory(std::string_view cut, std::string_view original, const CheckMode& mode,
                           const CutSizes& sizes, size_t maxRead) {
-  std::unique_ptr<InputFile> cutLog = memoryLog("cut log", cut, maxRead);
-  std::unique_ptr<InputFile> originalLog = memoryLog("log", original, maxRead);
+  MemoryLog cutLog("cut log", cut, maxRead);
+  MemoryLog originalLog("log", original, maxRead);
   CheckResult result;
   CountingListener listener(result);
   try {
-    verifyCutLog(*cutLog, mode.withOriginal ? originalLog.get() : nullptr, mode.anySample, listener,
+    verifyCutLog(cutLog, mode.withOriginal ? &originalLog : nullptr, mode.anySample, listener,
                  sizes);
   } catch (const std::exception& error) {
     violation(std::string("the checker checks a log in memory ") + mode.name +

@@ -5,7 +5,7 @@
 // Input encoding of the cutter and round-trip targets. The input is taken
 // line by line, byte for byte (zero bytes, carriage returns and a missing
 // final newline all reach the tool), except for directive lines: a byte
-// 0xFF, 0xFE, 0xFD, 0xFC, 0xFB or 0xF9 followed by a decimal number K
+// 0xFF, 0xFE, 0xFD, 0xFC, 0xFB, 0xF9 or 0xF8 followed by a decimal number K
 // (anything after it is ignored) stands for
 //   0xFF: the previous line repeated K times;
 //   0xFE: the same, with 1, 2, ... K appended to the copies;
@@ -14,7 +14,9 @@
 //   0xFB: K chooses the edit the round trip makes (by default a hash of the
 //         input does);
 //   0xF9: every read of the log returns at most K bytes (0: no limit, the
-//         default), so that lines straddle reads in a small log too.
+//         default), so that lines straddle reads in a small log too;
+//   0xF8: the cutter target changes byte K of the log (modulo its size)
+//         between the tool's two passes.
 // Without repetition no input of sensible length could hold a table of
 // hundreds of rows.
 
@@ -43,6 +45,8 @@ struct FuzzLog {
   size_t maxRead = 0;       // 0: reads as large as asked
   bool editChosen = false;  // a 0xFB directive gave edit
   uint64_t edit = 0;
+  bool changeChosen = false;  // a 0xF8 directive gave change
+  uint64_t change = 0;
 };
 
 // Expands the input's directives (see above) into a log.
@@ -52,6 +56,11 @@ FuzzLog decodeLog(std::string_view input);
 // a time; the cut log. A failure of the tool is a violation: a log in memory
 // cannot change or fail to be read.
 std::string cutInMemory(std::string_view log, const CutSizes& sizes, size_t maxRead = 0);
+
+// The same when the log is changed, its size and age kept, between the
+// passes: the output pass reads changed. True when the tool fails for it.
+bool failsOnChange(std::string_view log, std::string_view changed, const CutSizes& sizes,
+                   size_t maxRead);
 
 // The checker's four ways to check a cut log.
 struct CheckMode {

@@ -72,7 +72,8 @@ TEST(Sampler, CutsOnlyLargeResultsOfQueries11_16And20) {
 TEST(Sampler, RefusesResultsThatAreNeverCut) {
   for (uint64_t n : {0u, 1u, 10000u}) {
     Rows rows;
-    EXPECT_THROW(generateOutputLines(rows, n), std::invalid_argument) << n;
+    RandomSequence sequence;
+    EXPECT_THROW(generateOutputLines(rows, n, sequence), std::invalid_argument) << n;
   }
 }
 
@@ -111,7 +112,8 @@ TEST(Sampler, SampleReplacesWhatTheSetHeld) {
   for (uint64_t n : {10001ull, 12345ull}) {
     // None of these can be part of a valid sample of n rows.
     Rows rows = {0, 1001, n - 1000, n + 1, uint64_t{1} << 40};
-    generateOutputLines(rows, n);
+    RandomSequence sequence;
+    generateOutputLines(rows, n, sequence);
     expectSampleShape(rows, n);
   }
 }

@@ -5,11 +5,6 @@
 
 namespace {
 
-RandomSequence& processSequence() {
-  static RandomSequence sequence;
-  return sequence;
-}
-
 bool hasNeighbourOrSelf(const std::set<uint64_t>& rows, uint64_t row) {
   return rows.count(row - 1) != 0 || rows.count(row) != 0 || rows.count(row + 1) != 0;
 }
@@ -32,10 +27,6 @@ bool mayTruncateOutputOfQuery(int32_t queryNr, uint64_t rowsOfQuery, const CutSi
   return cuttable && rowsOfQuery > sizes.maxUncutRows;
 }
 
-uint64_t generateRandomNumber(uint64_t min, uint64_t max) {
-  return generateRandomNumber(min, max, processSequence());
-}
-
 uint64_t generateRandomNumber(uint64_t min, uint64_t max, RandomSequence& sequence) {
   return scaleRandomValue(sequence.next(), min, max);
 }
@@ -51,10 +42,6 @@ uint64_t scaleRandomValue(uint32_t r, uint64_t min, uint64_t max) {
   if (dval >= 0x1p64)
     return UINT64_MAX;  // only for bounds near 2^64, where rounding reaches it
   return static_cast<uint64_t>(dval);
-}
-
-void generateOutputLines(std::set<uint64_t>& outputLines, uint64_t rowsOfQuery) {
-  generateOutputLines(outputLines, rowsOfQuery, processSequence());
 }
 
 void generateOutputLines(std::set<uint64_t>& outputLines, uint64_t rowsOfQuery,

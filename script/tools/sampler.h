@@ -36,11 +36,9 @@ struct CutSizes {
 // True exactly when queryNr is 11, 16 or 20 and rowsOfQuery exceeds 10000.
 bool mayTruncateOutputOfQuery(int32_t queryNr, uint64_t rowsOfQuery, const CutSizes& sizes = {});
 
-// Draws the next value r of sequence (of the process's own RandomSequence
-// when none is given) and returns
-// scaleRandomValue(r, min, max): a number in [min, max] for max below 2^22 and
-// for every range the sampler asks for.
-uint64_t generateRandomNumber(uint64_t min, uint64_t max);
+// Draws the next value r of sequence and returns scaleRandomValue(r, min,
+// max): a number in [min, max] for max below 2^22 and for every range the
+// sampler asks for.
 uint64_t generateRandomNumber(uint64_t min, uint64_t max, RandomSequence& sequence);
 
 // r * 2^-31 * (max - min + 1) + min in IEEE double precision, each operation
@@ -51,12 +49,11 @@ uint64_t scaleRandomValue(uint32_t r, uint64_t min, uint64_t max);
 
 // Empties outputLines and fills it with the row numbers a cut result of
 // rowsOfQuery rows keeps: 1 to 1000, rowsOfQuery - 999 to rowsOfQuery, and
-// 1000 drawn rows from sequence (the process's own when none is given).
-// Requires rowsOfQuery > 10000 and valid sizes (throws std::invalid_argument
-// otherwise: the blocks would overlap and the draw might never finish). One run of the tool
-// draws every cut result from one sequence, in log order; replaying the same
-// calls on a fresh sequence gives the same rows.
-void generateOutputLines(std::set<uint64_t>& outputLines, uint64_t rowsOfQuery);
+// 1000 drawn rows from sequence. Requires rowsOfQuery > 10000 and valid
+// sizes (throws std::invalid_argument otherwise: the blocks would overlap
+// and the draw might never finish). One run of the tool draws every cut
+// result from one sequence, in log order; replaying the same calls on a
+// fresh sequence gives the same rows.
 void generateOutputLines(std::set<uint64_t>& outputLines, uint64_t rowsOfQuery,
                          RandomSequence& sequence, const CutSizes& sizes = {});
 
