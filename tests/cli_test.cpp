@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -86,7 +84,7 @@ TEST(CommandLine, ArgumentsStartingWithDashArePaths) {
     SCOPED_TRACE(arg);
     run = runStreamtrim({arg}, inDir);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "streamtrim: " + arg + ": " + std::strerror(ENOENT) + "\n");
+    EXPECT_EQ(run.err, "streamtrim: " + arg + ": " + systemReason(SystemError::kNoSuchFile) + "\n");
     EXPECT_EQ(run.out, "");
   }
 }
@@ -100,4 +98,35 @@ TEST(CommandLine, ExistingOutputFileIsReplaced) {
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(readFile(dir.file("out.log")), kLog);
+}
+
+// Each argument reaches the tool byte for byte, also what a command line has
+// to quote or escape (blanks, quotes, backslashes before a quote or at the
+// end) and letters outside ASCII; the message about the missing file shows it.
+TEST(CommandLine, ArgumentsReachTheToolUnchanged) {
+  TempDir dir;
+  RunOptions inDir;
+  inDir.cwd = dir.path();
+  struct Case {
+    std::string arg;
+    std::string shown;  // as the message names it
+  };
+  const std::vector<Case> cases = {
+      {"two words.log", "two words.log"},
+      {"tab\there", "tab\\x09here"},
+      {"quote\"d", "quote\"d"},
+      {"\"", "\""},
+      {R"(a\"b)", R"(a\"b)"},
+      {R"(a\\"b)", R"(a\\"b)"},
+      {R"(ends\)", R"(ends\)"},
+      {R"(ends in a blank\\)", R"(ends in a blank\\)"},
+      {"K\u00e4se \u03a9 \u65e5\u5fd7.log", "K\u00e4se \u03a9 \u65e5\u5fd7.log"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shown);
+    RunResult run = runStreamtrim({c.arg}, inDir);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.starts_with("streamtrim: " + c.shown + ": ")) << run.err;
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+  }
 }

@@ -6,13 +6,9 @@
 // the run's output for a while: streamtrim waits to write a line, and the
 // status line is due as soon as it reads on.
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
 #include <functional>
 #include <regex>
 #include <string>
@@ -34,19 +30,19 @@ const StreamLog& longLog() {
 // Reads outFd and errFd (which may be the same) until both end: a pipe
 // without writers, a terminal without programs on it.
 void drain(int outFd, int errFd, std::string& out, std::string& err) {
-  std::vector<pollfd> open = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+  std::vector<int> open = {outFd, errFd};
   if (errFd == outFd)
     open.pop_back();
   char bytes[65536];
   while (!open.empty()) {
-    ASSERT_GT(::poll(open.data(), open.size(), 60000), 0) << "the run hangs";
-    for (size_t i = open.size(); i-- > 0;) {
-      ssize_t got = open[i].revents != 0 ? ::read(open[i].fd, bytes, sizeof bytes) : -1;
-      if (got > 0)
-        (open[i].fd == outFd ? out : err).append(bytes, static_cast<size_t>(got));
-      else if (open[i].revents != 0 && (got == 0 || errno != EINTR))
-        open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
-    }
+    int ready = waitForInput(open, 60000);
+    ASSERT_GE(ready, 0) << "the run hangs";
+    int fd = open[static_cast<size_t>(ready)];
+    long got = readDescriptor(fd, bytes, sizeof bytes);
+    if (got > 0)
+      (fd == outFd ? out : err).append(bytes, static_cast<size_t>(got));
+    else
+      open.erase(open.begin() + ready);
   }
 }
 
@@ -57,7 +53,8 @@ struct StalledRun {
 };
 
 // Runs streamtrim with args, standard output on outWrite and standard error
-// on errWrite, which the caller's outRead and errRead read. Once the output
+// on errWrite (closed here once the run has them), which the caller's outRead
+// and errRead read. Once the output
 // has begun, the test reads nothing for 1.3 seconds, runs meanwhile, then
 // reads everything to the end.
 StalledRun runStalled(
@@ -65,11 +62,11 @@ StalledRun runStalled(
     const std::function<void()>& meanwhile = [] {}) {
   StalledRun run;
   int pid = startStreamtrim(args, outWrite, errWrite);
-  ::close(outWrite);
-  if (errWrite != outWrite)
-    ::close(errWrite);
-  pollfd output = {outRead, POLLIN, 0};
-  EXPECT_EQ(::poll(&output, 1, 60000), 1) << "no output";
+  const bool oneWriter = errWrite == outWrite;
+  closeDescriptor(outWrite);
+  if (!oneWriter)
+    closeDescriptor(errWrite);
+  EXPECT_EQ(waitForInput({outRead}, 60000), 0) << "no output";
   std::this_thread::sleep_for(std::chrono::milliseconds(1300));
   meanwhile();
   drain(outRead, errRead, run.out, run.err);
@@ -84,18 +81,10 @@ std::string afterLastErasure(const std::string& text) {
   return erased == text.npos ? "(never erased) " + text : text.substr(erased + 4);
 }
 
-struct Pipe {
-  Pipe() {
-    if (::pipe(fds) != 0)
-      throw std::runtime_error("pipe failed");
-  }
-  ~Pipe() { ::close(fds[0]); }
-  int fds[2];
-};
-
 }  // namespace
 
 TEST(Terminal, LongRunShowsStatusLineThenLeavesOnlyTheSummary) {
+  SKIP_UNLESS_POSIX("needs a pseudo-terminal");
   TempDir dir;
   writeFile(dir.file("in.log"), longLog().text());
   PseudoTerminal terminal;
@@ -116,14 +105,14 @@ TEST(Terminal, LongRunShowsStatusLineThenLeavesOnlyTheSummary) {
 }
 
 TEST(Terminal, FailureErasesTheStatusLineBeforeTheError) {
+  SKIP_UNLESS_POSIX("needs a pseudo-terminal");
   TempDir dir;
   const std::string log = dir.file("in.log");
   writeFile(log, longLog().text());
   PseudoTerminal terminal;
   Pipe output;
-  StalledRun run =
-      runStalled({log}, output.fds[0], output.fds[1], terminal.master(), terminal.terminal(),
-                 [&] { std::ofstream(log, std::ios::app) << "-- TPC-H Query 1\n"; });
+  StalledRun run = runStalled({log}, output.fds[0], output.fds[1], terminal.master(),
+                              terminal.terminal(), [&] { appendFile(log, "-- TPC-H Query 1\n"); });
   terminal.closeTerminal();
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("\rstreamtrim: pass 2/2 "), std::string::npos) << run.err;
@@ -131,25 +120,25 @@ TEST(Terminal, FailureErasesTheStatusLineBeforeTheError) {
             "streamtrim: " + log + ": the log changed while streamtrim was reading it\n");
 }
 
-TEST(Terminal, NothingShowsWithoutTerminalOrOnTheOutputsTerminal) {
+TEST(Terminal, NothingShowsWhenStandardErrorIsNoTerminal) {
   TempDir dir;
   writeFile(dir.file("in.log"), longLog().text());
-  {
-    SCOPED_TRACE("standard error a pipe");
-    Pipe output, error;
-    StalledRun run =
-        runStalled({dir.file("in.log")}, output.fds[0], output.fds[1], error.fds[0], error.fds[1]);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
-    EXPECT_FALSE(run.out.empty());
-  }
-  {
-    SCOPED_TRACE("output and standard error on one terminal");
-    PseudoTerminal terminal;
-    StalledRun run = runStalled({dir.file("in.log")}, terminal.master(), terminal.terminal(),
-                                terminal.master(), terminal.terminal());
-    terminal.closeTerminal();
-    EXPECT_EQ(run.status, 0);
-    EXPECT_TRUE(run.out == runStreamtrim({dir.file("in.log")}).out);
-  }
+  Pipe output, error;
+  StalledRun run =
+      runStalled({dir.file("in.log")}, output.fds[0], output.fds[1], error.fds[0], error.fds[1]);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_FALSE(run.out.empty());
+}
+
+TEST(Terminal, NothingShowsWhenTheOutputGoesToTheSameTerminal) {
+  SKIP_UNLESS_POSIX("needs a pseudo-terminal");
+  TempDir dir;
+  writeFile(dir.file("in.log"), longLog().text());
+  PseudoTerminal terminal;
+  StalledRun run = runStalled({dir.file("in.log")}, terminal.master(), terminal.terminal(),
+                              terminal.master(), terminal.terminal());
+  terminal.closeTerminal();
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(run.out == runStreamtrim({dir.file("in.log")}).out);
 }

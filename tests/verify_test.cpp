@@ -2,8 +2,6 @@
 // against their originals, names the line of each kind of tampering, and
 // tells a check it could not make from a violation.
 
-#include <sys/stat.h>
-
 #include <functional>
 #include <string>
 #include <string_view>
@@ -252,10 +250,10 @@ TEST(VerifyTampered, AResultLeftWholeIsRejectedOnlyWhenStrict) {
   }
 }
 
-TEST(VerifyCannotCheck, MisuseUnreadableArgumentsAndAFullOutputGiveStatusTwo) {
+TEST(VerifyCannotCheck, MisuseAndUnreadableArgumentsGiveStatusTwo) {
   TempDir dir;
   writeFile(dir.file("cut.log"), "");
-  ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  NamedPipe pipe(dir);
   const std::vector<std::vector<std::string>> cases = {
       {},
       {"--no-such-option", dir.file("cut.log")},
@@ -264,7 +262,7 @@ TEST(VerifyCannotCheck, MisuseUnreadableArgumentsAndAFullOutputGiveStatusTwo) {
       {dir.file("cut.log"), dir.file("missing.log")},
       {dir.path()},
       {dir.file("cut.log"), dir.path()},
-      {dir.file("fifo")},
+      {pipe.path()},
   };
   for (const auto& args : cases) {
     SCOPED_TRACE(args.empty() ? "no arguments" : args.back());
@@ -274,9 +272,17 @@ TEST(VerifyCannotCheck, MisuseUnreadableArgumentsAndAFullOutputGiveStatusTwo) {
         << run.err;
     EXPECT_EQ(run.out, "");
   }
+}
+
+TEST(VerifyCannotCheck, AFullOutputGivesStatusTwo) {
+  if (fullDevice() == nullptr)
+    GTEST_SKIP() << "this system has no device that is always full";
+  TempDir dir;
+  writeFile(dir.file("cut.log"), "");
   RunOptions full;
-  full.stdoutPath = "/dev/full";
+  full.stdoutPath = fullDevice();
   RunResult run = runVerify({dir.file("cut.log")}, full);
   EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, "streamtrim-verify: standard output: No space left on device\n");
+  EXPECT_EQ(run.err,
+            "streamtrim-verify: standard output: " + systemReason(SystemError::kNoSpace) + "\n");
 }
