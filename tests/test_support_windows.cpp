@@ -284,8 +284,10 @@ struct StandardHandles {
   HANDLE err;
 };
 
-// Starts program with args. Only the standard handles are inherited, so that
-// a pipe of another run started meanwhile never stays open in this one.
+// Starts program with args, detached from any console as a program a service
+// starts: its standard streams are the handles given, a null one missing.
+// Only those handles are inherited, so that a pipe of another run started
+// meanwhile never stays open in this one.
 Handle launch(const std::string& program, const std::vector<std::string>& args,
               const StandardHandles& handles, const std::string& cwd, DWORD& pid) {
   std::wstring application;
@@ -325,7 +327,7 @@ Handle launch(const std::string& program, const std::vector<std::string>& args,
   PROCESS_INFORMATION process{};
   BOOL started = ::CreateProcessW(
       application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr, TRUE,
-      EXTENDED_STARTUPINFO_PRESENT | CREATE_NO_WINDOW, nullptr,
+      EXTENDED_STARTUPINFO_PRESENT | DETACHED_PROCESS, nullptr,
       directory.empty() ? nullptr : directory.c_str(), &startup.StartupInfo, &process);
   DWORD error = ::GetLastError();
   ::DeleteProcThreadAttributeList(attributes);
