@@ -2,6 +2,12 @@
 // line, anonymous pipes read concurrently, named pipes, and paths converted
 // from UTF-8 to UTF-16.
 
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -19,6 +25,7 @@
 #include <vector>
 
 #include "test_support.h"
+#include "windows_text.h"
 
 namespace {
 
@@ -173,7 +180,7 @@ std::string systemReason(SystemError error) {
     case SystemError::kNoSuchDirectory:
       return windowsReason(ERROR_PATH_NOT_FOUND);
     case SystemError::kIsADirectory:
-      return windowsReason(ERROR_ACCESS_DENIED);
+      return kIsDirectory;  // Windows has no message of its own for it
     case SystemError::kNoSpace:
       return windowsReason(ERROR_DISK_FULL);
   }
