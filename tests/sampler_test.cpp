@@ -20,10 +20,10 @@ const std::vector<uint64_t> kSizes = {10001, 10002, 12345, 100000, 50000000};
 
 // Runs a fresh sampler_probe process; one sample per line.
 std::vector<Rows> probeSamples(const std::vector<uint64_t>& sizes) {
-  std::vector<std::string> args = {SAMPLER_PROBE_BINARY, "sample"};
+  std::vector<std::string> args = {"sample"};
   for (uint64_t n : sizes)
     args.push_back(std::to_string(n));
-  RunResult run = runProgram(SAMPLER_PROBE_BINARY, args);
+  RunResult run = runSamplerProbe(args);
   EXPECT_EQ(run.status, 0) << run.err;
   std::vector<Rows> samples;
   std::istringstream lines(run.out);

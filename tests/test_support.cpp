@@ -74,18 +74,28 @@ bool createSymlink(const std::string& target, const std::string& link) {
 
 namespace {
 
-// STREAMTRIM_TEST_WRAPPER, when set, names a program (with options separated
-// by blanks) that runs the binary, e.g. "valgrind -q --error-exitcode=99".
+void appendWords(std::vector<std::string>& argv, const char* text) {
+  std::istringstream words(text);
+  for (std::string word; words >> word;)
+    argv.push_back(word);
+}
+
+// The command that runs a binary built here. STREAMTRIM_TEST_WRAPPER, when set
+// and wrapped is true, names a program (with options separated by blanks) that
+// runs the binary, e.g. "valgrind -q --error-exitcode=99". A cross build whose
+// binaries this machine cannot start by itself defines STREAMTRIM_TEST_EMULATOR
+// (e.g. "/usr/bin/qemu-aarch64 -L /usr/aarch64-linux-gnu"), which comes next.
 // The program to run comes first; a program named without a directory is
 // looked for in /usr/bin on POSIX and along PATH on Windows.
-std::vector<std::string> wrappedCommand(const char* binary, const std::vector<std::string>& args) {
+std::vector<std::string> builtCommand(const char* binary, const std::vector<std::string>& args,
+                                      bool wrapped = true) {
   std::vector<std::string> argv;
-  const char* wrapper = std::getenv("STREAMTRIM_TEST_WRAPPER");
-  if (wrapper != nullptr) {
-    std::istringstream words(wrapper);
-    for (std::string word; words >> word;)
-      argv.push_back(word);
-  }
+  const char* wrapper = wrapped ? std::getenv("STREAMTRIM_TEST_WRAPPER") : nullptr;
+  if (wrapper != nullptr)
+    appendWords(argv, wrapper);
+#ifdef STREAMTRIM_TEST_EMULATOR
+  appendWords(argv, STREAMTRIM_TEST_EMULATOR);
+#endif
   argv.push_back(binary);
   argv.insert(argv.end(), args.begin(), args.end());
 #ifdef _WIN32
@@ -99,23 +109,25 @@ std::vector<std::string> wrappedCommand(const char* binary, const std::vector<st
   return argv;
 }
 
-RunResult runWrapped(const char* binary, const std::vector<std::string>& args,
-                     const RunOptions& options) {
-  std::vector<std::string> command = wrappedCommand(binary, args);
+RunResult runBuilt(const std::vector<std::string>& command, const RunOptions& options) {
   return runProgram(command.front(), {command.begin() + 1, command.end()}, options);
 }
 
 }  // namespace
 
 RunResult runStreamtrim(const std::vector<std::string>& args, const RunOptions& options) {
-  return runWrapped(STREAMTRIM_BINARY, args, options);
+  return runBuilt(builtCommand(STREAMTRIM_BINARY, args), options);
 }
 
 RunResult runVerify(const std::vector<std::string>& args, const RunOptions& options) {
-  return runWrapped(STREAMTRIM_VERIFY_BINARY, args, options);
+  return runBuilt(builtCommand(STREAMTRIM_VERIFY_BINARY, args), options);
+}
+
+RunResult runSamplerProbe(const std::vector<std::string>& args) {
+  return runBuilt(builtCommand(SAMPLER_PROBE_BINARY, args, false), {});
 }
 
 int startStreamtrim(const std::vector<std::string>& args, int outFd, int errFd) {
-  std::vector<std::string> command = wrappedCommand(STREAMTRIM_BINARY, args);
+  std::vector<std::string> command = builtCommand(STREAMTRIM_BINARY, args);
   return startProgram(command.front(), {command.begin() + 1, command.end()}, outFd, errFd);
 }

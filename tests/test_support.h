@@ -139,6 +139,9 @@ RunResult runStreamtrim(const std::vector<std::string>& args, const RunOptions& 
 // The same for the built streamtrim-verify.
 RunResult runVerify(const std::vector<std::string>& args, const RunOptions& options = {});
 
+// Runs the built sampler_probe with args (never through the wrapper).
+RunResult runSamplerProbe(const std::vector<std::string>& args);
+
 // Starts program with args (argv[0] is program), its standard output on outFd
 // and its standard error on errFd; returns at once with the process id.
 int startProgram(const std::string& program, const std::vector<std::string>& args, int outFd,

@@ -286,3 +286,37 @@ TEST(VerifyCannotCheck, AFullOutputGivesStatusTwo) {
   EXPECT_EQ(run.err,
             "streamtrim-verify: standard output: " + systemReason(SystemError::kNoSpace) + "\n");
 }
+
+// --version answers with the project's version and reads no file; after "--"
+// it is a file name like any other. The man pages carry the same version.
+TEST(VerifyVersion, PrintsTheProjectVersionAndExits) {
+  const std::string version = std::string("streamtrim-verify ") + PROJECT_VERSION + "\n";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    bool printsVersion;
+  };
+  const std::vector<Case> cases = {
+      {{"--version"}, 0, true},
+      {{"--version", "missing.log"}, 0, true},
+      {{"--any-sample", "--version"}, 0, true},
+      {{"--", "--version"}, 2, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    RunResult run = runVerify(c.args);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_EQ(run.out, c.printsVersion ? version : "");
+    EXPECT_EQ(run.err.empty(), c.printsVersion) << run.err;
+  }
+  EXPECT_NE(runVerify({"--help"}).out.find("--version"), std::string::npos);
+  RunOptions full;
+  full.stdoutPath = "/dev/full";
+  EXPECT_EQ(runVerify({"--version"}, full).status, 2);
+  for (const char* page : {"streamtrim.1", "streamtrim-verify.1"}) {
+    std::string text = readFile(std::string(DOC_DIR) + "/" + page);
+    std::string title = text.substr(0, text.find('\n'));
+    EXPECT_NE(title.find(std::string("\"streamtrim ") + PROJECT_VERSION + "\""), std::string::npos)
+        << page << ": " << title;
+  }
+}
