@@ -8,11 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <regex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "progress_text.h"
@@ -122,23 +124,94 @@ TEST(Terminal, FailureErasesTheStatusLineBeforeTheError) {
 
 TEST(Terminal, NothingShowsWhenStandardErrorIsNoTerminal) {
   TempDir dir;
-  writeFile(dir.file("in.log"), longLog().text());
+  const std::string log = dir.file("in.log");
+  writeFile(log, longLog().text());
   Pipe output, error;
-  StalledRun run =
-      runStalled({dir.file("in.log")}, output.fds[0], output.fds[1], error.fds[0], error.fds[1]);
+  StalledRun run = runStalled({log}, output.fds[0], output.fds[1], error.fds[0], error.fds[1]);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
   EXPECT_FALSE(run.out.empty());
 }
 
-TEST(Terminal, NothingShowsWhenTheOutputGoesToTheSameTerminal) {
+TEST(Terminal, NothingShowsWhenTheOutputIsATerminal) {
+  SKIP_UNLESS_POSIX("needs a pseudo-terminal");
+  TempDir dir;
+  const std::string log = dir.file("in.log");
+  writeFile(log, longLog().text());
+  const std::string expected = runStreamtrim({log}).out;
+  // The cut log on a terminal: standard output, the controlling terminal by
+  // the name /dev/tty, or another terminal by its own name.
+  enum class Output { kStandardOutput, kDevTty, kOtherTerminal };
+  for (Output where : {Output::kStandardOutput, Output::kDevTty, Output::kOtherTerminal}) {
+    SCOPED_TRACE(static_cast<int>(where));
+    PseudoTerminal terminal, other;
+    PseudoTerminal& shown = where == Output::kOtherTerminal ? other : terminal;
+    std::vector<std::string> args = {log};
+    if (where == Output::kDevTty)
+      args.push_back("/dev/tty");
+    if (where == Output::kOtherTerminal)
+      args.push_back(other.terminalPath());
+    StalledRun run =
+        runStalled(args, shown.master(), shown.terminal(), terminal.master(), terminal.terminal());
+    EXPECT_EQ(run.status, 0);
+    // Any status or summary line would stand among the cut log's bytes, or
+    // on a terminal of its own.
+    EXPECT_TRUE(run.out == expected);
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+TEST(Terminal, StatusLinesFitANarrowWindow) {
+  SKIP_UNLESS_POSIX("needs a pseudo-terminal");
+  TempDir dir;
+  writeFile(dir.file("in.log"), longLog().text());
+  constexpr size_t kColumns = 30;
+  PseudoTerminal terminal;
+  terminal.setWidth(kColumns);
+  Pipe output;
+  StalledRun run = runStalled({dir.file("in.log")}, output.fds[0], output.fds[1], terminal.master(),
+                              terminal.terminal());
+  EXPECT_EQ(run.status, 0);
+  // Each drawing: "\r", the status line, ESC [ K.
+  size_t drawings = 0;
+  for (size_t at = run.err.find('\r'); at != std::string::npos; at = run.err.find('\r', at + 1)) {
+    size_t end = run.err.find("\x1b[K", at);
+    ASSERT_NE(end, std::string::npos) << run.err;
+    EXPECT_LT(end - at - 1, kColumns) << run.err.substr(at + 1, end - at - 1);
+    drawings += end > at + 1;
+  }
+  EXPECT_GT(drawings, 0u) << run.err;
+}
+
+// The reader of the cut log quits early, as head does: the run ends by
+// SIGPIPE as a pipeline's writer does, silently, but with the status line
+// erased first.
+TEST(Terminal, AReaderThatQuitsEndsTheRunQuietlyWithTheStatusLineErased) {
   SKIP_UNLESS_POSIX("needs a pseudo-terminal");
   TempDir dir;
   writeFile(dir.file("in.log"), longLog().text());
   PseudoTerminal terminal;
-  StalledRun run = runStalled({dir.file("in.log")}, terminal.master(), terminal.terminal(),
-                              terminal.master(), terminal.terminal());
+  Pipe output;
+  int pid = startStreamtrim({dir.file("in.log")}, output.fds[1], terminal.terminal());
+  closeDescriptor(output.fds[1]);
+  ASSERT_EQ(waitForInput({output.fds[0]}, 60000), 0) << "no output";
+  std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+  // Reads on until the status line shows, then quits.
+  const std::string statusLine = "\rstreamtrim: pass 2/2 ";
+  std::string shown;
+  char bytes[65536];
+  while (shown.find(statusLine) == std::string::npos) {
+    ASSERT_GE(waitForInput({output.fds[0], terminal.master()}, 60000), 0) << "the run hangs";
+    ASSERT_GT(readDescriptor(output.fds[0], bytes, sizeof bytes), 0)
+        << "the cut log ended: " << shown;
+    if (waitForInput({terminal.master()}, 0) == 0)
+      shown.append(bytes, static_cast<size_t>(std::max<long>(
+                              0, readDescriptor(terminal.master(), bytes, sizeof bytes))));
+  }
+  closeDescriptor(output.fds[0]);
+  std::string rest;
   terminal.closeTerminal();
-  EXPECT_EQ(run.status, 0);
-  EXPECT_TRUE(run.out == runStreamtrim({dir.file("in.log")}).out);
+  drain(terminal.master(), terminal.master(), rest, rest);
+  EXPECT_EQ(waitForExit(pid), kEndedBySigpipe);
+  EXPECT_EQ(afterLastErasure(shown + rest), "");
 }

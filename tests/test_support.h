@@ -143,22 +143,29 @@ RunResult runVerify(const std::vector<std::string>& args, const RunOptions& opti
 RunResult runSamplerProbe(const std::vector<std::string>& args);
 
 // Starts program with args (argv[0] is program), its standard output on outFd
-// and its standard error on errFd; returns at once with the process id.
+// and its standard error on errFd, which, when it is a terminal, becomes its
+// controlling terminal; returns at once with the process id.
 int startProgram(const std::string& program, const std::vector<std::string>& args, int outFd,
                  int errFd);
 
 // Starts the built streamtrim with args (through $STREAMTRIM_TEST_WRAPPER when
-// that is set), its standard output on outFd and its standard error on errFd;
-// returns at once with the process id.
+// that is set), its standard output on outFd and its standard error on errFd,
+// which, when it is a terminal, becomes its controlling terminal; returns at
+// once with the process id.
 int startStreamtrim(const std::vector<std::string>& args, int outFd, int errFd);
 
 // Waits for a process startProgram started and returns its exit status, or
 // 128 + signal number.
 int waitForExit(int pid);
 
+// The status of a POSIX process ended by SIGPIPE (13 on every POSIX system),
+// as shells show it.
+inline constexpr int kEndedBySigpipe = 128 + 13;
+
 // A pipe: what is written to fds[1] is read from fds[0]. The write end is for
-// a program the test starts, to be closed once the program has it; the
-// destructor closes the read end unless it is -1.
+// a program the test starts, to be closed once the program has it; no program
+// started inherits the read end, so that a reader that quits is seen to quit.
+// The destructor closes the read end unless it is -1.
 struct Pipe {
   Pipe();
   ~Pipe();
@@ -191,6 +198,9 @@ class PseudoTerminal {
   int master() const { return master_; }
   int terminal() const { return terminal_; }  // what a program on the terminal writes to
   const std::string& terminalPath() const { return terminalPath_; }
+
+  // Gives the terminal's window this many columns.
+  void setWidth(int columns);
 
   // Closes this process's descriptor of the terminal side, so that reading
   // the master ends once every program on the terminal has closed it.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -183,6 +184,10 @@ int startProgram(const std::string& program, const std::vector<std::string>& arg
   if (child < 0)
     throw std::runtime_error("fork failed");
   if (child == 0) {
+    // A terminal on standard error becomes the run's controlling terminal,
+    // as a shell's is: /dev/tty then names it.
+    if (::isatty(errFd) != 0 && ::setsid() >= 0)
+      ::ioctl(errFd, TIOCSCTTY, 0);
     ::dup2(outFd, STDOUT_FILENO);
     ::dup2(errFd, STDERR_FILENO);
     exec(program, args);
@@ -198,7 +203,7 @@ int waitForExit(int pid) {
 }
 
 Pipe::Pipe() {
-  if (::pipe(fds) != 0)
+  if (::pipe(fds) != 0 || ::fcntl(fds[0], F_SETFD, FD_CLOEXEC) != 0)
     throw std::runtime_error("pipe failed");
 }
 
@@ -251,6 +256,14 @@ PseudoTerminal::PseudoTerminal() {
 PseudoTerminal::~PseudoTerminal() {
   closeTerminal();
   ::close(master_);
+}
+
+void PseudoTerminal::setWidth(int columns) {
+  winsize size{};
+  size.ws_row = 24;
+  size.ws_col = static_cast<unsigned short>(columns);
+  if (::ioctl(master_, TIOCSWINSZ, &size) != 0)
+    throw std::runtime_error("cannot set the width of " + terminalPath_);
 }
 
 void PseudoTerminal::closeTerminal() {

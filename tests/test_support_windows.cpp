@@ -514,6 +514,8 @@ PseudoTerminal::PseudoTerminal() {
 
 PseudoTerminal::~PseudoTerminal() = default;
 
+void PseudoTerminal::setWidth(int) {}
+
 void PseudoTerminal::closeTerminal() {}
 
 LockedFile::LockedFile(const std::string& path)

@@ -25,7 +25,12 @@
 // would leave the code page alone, but then every message of both programs,
 // the usage text included, would need its own way around the C library's
 // streams; the code page covers all of them, and a name in any language
-// shows right.
+// shows right. A message may reach the console in several writes (the C
+// library of MinGW builds writes formatted text a byte at a time to an
+// unbuffered stream); the console of Windows 10 and later joins a character
+// split between writes, older consoles and wine's show it as replacement
+// characters. Buffering standard error instead would keep the checker's
+// problems from showing among its report lines as they are found.
 //
 // Broken pipes. Windows has no SIGPIPE: a write to a pipe whose reader has
 // gone fails (ERROR_NO_DATA), and the output layer throws BrokenPipe so that
@@ -51,10 +56,14 @@ namespace {
 // a thread of its own, maybe while main exits.
 std::atomic<UINT> originalCodePage{0};
 
+// What the C library still holds is written first, in the code page it was
+// meant for: at exit, the library flushes its streams only after this.
 void restoreCodePage() {
   UINT codePage = originalCodePage.exchange(0);
-  if (codePage != 0)
-    ::SetConsoleOutputCP(codePage);
+  if (codePage == 0)
+    return;
+  std::fflush(nullptr);
+  ::SetConsoleOutputCP(codePage);
 }
 
 BOOL WINAPI restoreCodePageOnInterrupt(DWORD) {

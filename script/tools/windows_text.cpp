@@ -132,7 +132,9 @@ std::string systemMessage(DWORD error) {
 }
 
 void failWithSystemError(const std::string& subject, DWORD error) {
-  if (error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE)
+  // A pipe whose reader has gone: ERROR_NO_DATA from Windows' own pipes,
+  // ERROR_PIPE_NOT_CONNECTED from others (wine's, for one, on a POSIX pipe).
+  if (error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED)
     throw BrokenPipe(subject, systemMessage(error));
   throw Failure(subject, systemMessage(error));
 }
