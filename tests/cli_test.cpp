@@ -149,7 +149,7 @@ TEST(CommandLine, ControlBytesInNamesAreShownEscaped) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.shown);
-    const std::string reason = ": " + systemReason(SystemError::kNoSuchFile) + "\n";
+    const std::string reason = ": " + systemReason(SystemError::kNoSuchOddName) + "\n";
     RunResult asInput = runStreamtrim({dir.file(c.name)});
     EXPECT_EQ(asInput.status, 1);
     EXPECT_EQ(asInput.err, "streamtrim: " + dir.file(c.shown) + reason);

@@ -68,6 +68,7 @@ void setModificationTime(const std::string& path, const ModificationTime& time);
 enum class SystemError {
   kNoSuchFile,       // a missing file in a directory that exists
   kNoSuchDirectory,  // a path through a directory that does not exist
+  kNoSuchOddName,    // a missing file whose name holds control bytes, which Windows forbids
   kIsADirectory,     // a directory opened as a file
   kNoSpace,          // a write to a full device
 };

@@ -56,6 +56,7 @@ std::string systemReason(SystemError error) {
   switch (error) {
     case SystemError::kNoSuchFile:
     case SystemError::kNoSuchDirectory:
+    case SystemError::kNoSuchOddName:
       return std::strerror(ENOENT);
     case SystemError::kIsADirectory:
       return std::strerror(EISDIR);

@@ -179,6 +179,8 @@ std::string systemReason(SystemError error) {
       return windowsReason(ERROR_FILE_NOT_FOUND);
     case SystemError::kNoSuchDirectory:
       return windowsReason(ERROR_PATH_NOT_FOUND);
+    case SystemError::kNoSuchOddName:
+      return windowsReason(ERROR_INVALID_NAME);
     case SystemError::kIsADirectory:
       return kIsDirectory;  // Windows has no message of its own for it
     case SystemError::kNoSpace:
