@@ -35,6 +35,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -201,12 +202,12 @@ const Scratch& scratch() {
 std::string runTool(const Scratch& files) {
   try {
     GatheredLog gathered;
-    scanResultAndGenerateOutput(files.log, nullptr, true, gathered);
-    OutputFile output(files.output);
-    output.refuseToOverwrite(gathered.input);
-    output.truncate();
-    scanResultAndGenerateOutput(files.log, &output, false, gathered);
-    output.close();
+    scanResultAndGenerateOutput(*openInputFile(files.log), nullptr, true, gathered);
+    std::unique_ptr<OutputFile> output = openOutputFile(files.output);
+    output->refuseToOverwrite(gathered.input);
+    output->truncate();
+    scanResultAndGenerateOutput(*openInputFile(files.log), output.get(), false, gathered);
+    output->close();
   } catch (const Failure& failure) {
     violation(std::string("the tool failed on a stable log: ") + failure.what());
   } catch (const std::exception& error) {

@@ -101,3 +101,65 @@ TEST(CommandLine, ExistingOutputFileIsReplaced) {
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(readFile(dir.file("out.log")), kLog);
 }
+
+// A name holding a newline or an escape still makes one message line, in
+// both programs, with the control bytes shown as \xNN.
+TEST(CommandLine, ControlBytesInNamesAreShownEscaped) {
+  TempDir dir;
+  writeFile(dir.file("in.log"), kLog);
+  struct Case {
+    std::string name;  // in dir
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"no\nsuch", "no\\x0asuch"},
+      {"esc\x1b[2Jape", "esc\\x1b[2Jape"},
+      {"tab\there\x7f", "tab\\x09here\\x7f"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shown);
+    const std::string reason = ": " + std::string(std::strerror(ENOENT)) + "\n";
+    RunResult asInput = runStreamtrim({dir.file(c.name)});
+    EXPECT_EQ(asInput.status, 1);
+    EXPECT_EQ(asInput.err, "streamtrim: " + dir.file(c.shown) + reason);
+    RunResult asOutput = runStreamtrim({dir.file("in.log"), dir.file("missing/" + c.name)});
+    EXPECT_EQ(asOutput.status, 1);
+    EXPECT_EQ(asOutput.err, "streamtrim: " + dir.file("missing/" + c.shown) + reason);
+    RunResult checked = runVerify({dir.file(c.name)});
+    EXPECT_EQ(checked.status, 2);
+    EXPECT_EQ(checked.err, "streamtrim-verify: " + dir.file(c.shown) + reason);
+  }
+}
+
+// The reader of the output quits before it is written, as head may: both
+// programs end quietly by SIGPIPE, as a pipeline's writer does, unless
+// whoever started them ignores that signal; then the failed write is
+// reported as any other.
+TEST(CommandLine, AReaderThatQuitsEndsBothProgramsLikeAPipeline) {
+  TempDir dir;
+  writeFile(dir.file("in.log"), kLog);
+  struct Case {
+    const char* binary;
+    bool ignored;  // SIGPIPE, by the shell that starts the program
+    int status;
+    std::string err;
+  };
+  const std::string reason = std::string(std::strerror(EPIPE)) + "\n";
+  const Case cases[] = {
+      {STREAMTRIM_BINARY, false, 141, ""},
+      {STREAMTRIM_VERIFY_BINARY, false, 141, ""},
+      {STREAMTRIM_BINARY, true, 1, "streamtrim: standard output: " + reason},
+      {STREAMTRIM_VERIFY_BINARY, true, 2, "streamtrim-verify: standard output: " + reason},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.binary) + (c.ignored ? ", ignored" : ""));
+    // The reader, true, is gone by the time the program writes.
+    std::string script =
+        std::string(c.ignored ? "trap '' PIPE; " : "") +
+        "{ sleep 0.2; \"$0\" \"$1\"; echo \"status $?\" >&3; } 3>&2 2>\"$2\" | true";
+    RunResult run =
+        runProgram("/bin/sh", {"sh", "-c", script, c.binary, dir.file("in.log"), dir.file("err")});
+    EXPECT_EQ(run.err, "status " + std::to_string(c.status) + "\n");
+    EXPECT_EQ(readFile(dir.file("err")), c.err);
+  }
+}

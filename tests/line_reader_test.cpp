@@ -44,8 +44,8 @@ TEST(LineReader, SplitsAtNewlinesOnly) {
   TempDir dir;
   for (const Case& c : cases) {
     writeFile(dir.file("log"), c.content);
-    InputFile input(dir.file("log"));
-    LineReader reader(input);
+    std::unique_ptr<InputFile> input = openInputFile(dir.file("log"));
+    LineReader reader(*input);
     std::vector<std::string> lines;
     std::vector<uint64_t> offsets;
     for (Line line; reader.next(line);) {
@@ -64,8 +64,8 @@ TEST(LineReader, LineLongerThanABlockComesBackWhole) {
   std::string longLine(3 * 1024 * 1024, 'x');
   longLine[LineReader::kBlockSize] = '|';
   writeFile(dir.file("log"), "first\n" + longLine + "\nafter\n" + longLine);
-  InputFile input(dir.file("log"));
-  LineReader reader(input);
+  std::unique_ptr<InputFile> input = openInputFile(dir.file("log"));
+  LineReader reader(*input);
   Line line;
   for (int pass = 0; pass < 2; ++pass) {
     ASSERT_TRUE(reader.next(line));
@@ -86,8 +86,8 @@ TEST(LineReader, ReadsAcrossBlocksAndSeeks) {
   TempDir dir;
   const size_t count = 3 * LineReader::kBlockSize / kNumberedLength;  // lines straddle blocks
   writeFile(dir.file("log"), numberedLog(count));
-  InputFile input(dir.file("log"));
-  LineReader reader(input);
+  std::unique_ptr<InputFile> input = openInputFile(dir.file("log"));
+  LineReader reader(*input);
   Line line;
   auto expectLines = [&](size_t from, size_t to) {
     for (size_t n = from; n < to && !HasFailure(); ++n) {
@@ -117,8 +117,8 @@ TEST(LineReader, SkippingBufferedLines) {
   const size_t count = 2 * LineReader::kBlockSize / kNumberedLength;
   const std::string log = numberedLog(count);
   writeFile(dir.file("log"), log);
-  InputFile input(dir.file("log"));
-  LineReader reader(input);
+  std::unique_ptr<InputFile> input = openInputFile(dir.file("log"));
+  LineReader reader(*input);
   size_t n = 0;
   for (Line line; reader.next(line); ++n) {
     ASSERT_EQ(line.text, numbered(n));

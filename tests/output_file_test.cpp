@@ -28,15 +28,15 @@ std::string failureOf(F f) {
 
 TEST(OutputFile, WritesLinesRowsAndMarkers) {
   TempDir dir;
-  OutputFile out(dir.file("out"));
-  EXPECT_EQ(out.name(), dir.file("out"));
-  out.writeLine("plain");
-  out.writeLine("");
-  out.writeNumberedRow("a | b", 1);
-  out.writeNumberedRow("big|", 18446744073709551615u);
-  out.writeDeletionMarker(7);
-  out.writeDeletionMarker(18446744073709551615u);
-  out.close();
+  std::unique_ptr<OutputFile> out = openOutputFile(dir.file("out"));
+  EXPECT_EQ(out->name(), dir.file("out"));
+  out->writeLine("plain");
+  out->writeLine("");
+  out->writeNumberedRow("a | b", 1);
+  out->writeNumberedRow("big|", 18446744073709551615u);
+  out->writeDeletionMarker(7);
+  out->writeDeletionMarker(18446744073709551615u);
+  out->close();
   EXPECT_EQ(readFile(dir.file("out")),
             "plain\n\na | b [row: 1]\nbig| [row: 18446744073709551615]\n"
             "\n----------- deleted 7 rows -----------\n\n"
@@ -53,10 +53,10 @@ TEST(OutputFile, EmptyPathIsStandardOutput) {
   ::close(fd);
   std::string name;
   std::string failure = failureOf([&] {
-    OutputFile out("");
-    name = out.name();
-    out.writeLine("to standard output");
-    out.close();
+    std::unique_ptr<OutputFile> out = openOutputFile("");
+    name = out->name();
+    out->writeLine("to standard output");
+    out->close();
   });
   ::dup2(saved, STDOUT_FILENO);
   ::close(saved);
@@ -68,8 +68,8 @@ TEST(OutputFile, EmptyPathIsStandardOutput) {
 TEST(OutputFile, FailuresNameTheOutputAndTheReason) {
   TempDir dir;
   std::string missing = dir.file("missing/out");
-  EXPECT_EQ(failureOf([&] { OutputFile out(missing); }), missing + ": No such file or directory");
-  EXPECT_EQ(failureOf([] { OutputFile("/dev/full").writeLine("x"); }),
+  EXPECT_EQ(failureOf([&] { openOutputFile(missing); }), missing + ": No such file or directory");
+  EXPECT_EQ(failureOf([] { openOutputFile("/dev/full")->writeLine("x"); }),
             "/dev/full: No space left on device");
 }
 
@@ -80,22 +80,21 @@ TEST(OutputFile, RefusesToOverwriteTheInputAndTruncatesOnlyOnRequest) {
   writeFile(dir.file("other"), "the log\n");
   ASSERT_EQ(::link(log.c_str(), dir.file("hard").c_str()), 0);
   ASSERT_EQ(::symlink(log.c_str(), dir.file("soft").c_str()), 0);
-  InputFile input(log);
-  FileStamp stamp = input.stamp();
+  FileStamp stamp = openInputFile(log)->stamp();
   for (const char* name : {"log", "hard", "soft"}) {
-    std::string what = failureOf([&] { OutputFile(dir.file(name)).refuseToOverwrite(stamp); });
+    std::string what = failureOf([&] { openOutputFile(dir.file(name))->refuseToOverwrite(stamp); });
     EXPECT_EQ(what.rfind(dir.file(name) + ": ", 0), 0u) << name << ": " << what;
   }
   EXPECT_EQ(readFile(log), "the log\n");  // opening alone does not truncate
 
-  OutputFile other(dir.file("other"));
-  EXPECT_EQ(failureOf([&] { other.refuseToOverwrite(stamp); }), "");
+  std::unique_ptr<OutputFile> other = openOutputFile(dir.file("other"));
+  EXPECT_EQ(failureOf([&] { other->refuseToOverwrite(stamp); }), "");
   EXPECT_EQ(readFile(dir.file("other")), "the log\n");
-  other.truncate();
+  other->truncate();
   EXPECT_EQ(readFile(dir.file("other")), "");
-  other.writeLine("new");
-  other.close();
+  other->writeLine("new");
+  other->close();
   EXPECT_EQ(readFile(dir.file("other")), "new\n");
 
-  EXPECT_EQ(failureOf([] { OutputFile("/dev/null").truncate(); }), "");  // not a regular file
+  EXPECT_EQ(failureOf([] { openOutputFile("/dev/null")->truncate(); }), "");  // not a regular file
 }

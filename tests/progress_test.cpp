@@ -1,19 +1,14 @@
 // The progress display: the wording of its lines, when it draws them, and on
-// which standard error it draws at all.
+// how it keeps to one row of the window.
 
 #include "progress.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <stdexcept>
 #include <string>
-
-#include "test_support.h"
+#include <string_view>
+#include <utility>
 
 TEST(ProgressText, StatusLine) {
   struct Case {
@@ -65,35 +60,34 @@ TEST(ProgressText, SummaryLine) {
 
 namespace {
 
-// A display drawing into a pipe, on a clock the test sets.
-class DisplayOnPipe {
+// A terminal that keeps what is drawn on it, in a window of a width the test
+// sets.
+class CapturedTerminal : public Terminal {
  public:
-  DisplayOnPipe() {
-    if (::pipe(fds_) != 0 || ::fcntl(fds_[0], F_SETFL, O_NONBLOCK) != 0)
-      throw std::runtime_error("pipe failed");
-    ProgressTiming timing;
-    timing.clock = [this] { return now; };
-    progress.emplace(fds_[1], timing);
-  }
-  ~DisplayOnPipe() {
-    ::close(fds_[0]);
-    ::close(fds_[1]);
-  }
+  void write(std::string_view text) override { drawn_.append(text); }
+  int width() override { return width_; }
 
-  // What the display wrote since the last call.
-  std::string drawn() {
-    std::string text;
-    char buffer[4096];
-    for (ssize_t got; (got = ::read(fds_[0], buffer, sizeof buffer)) > 0;)
-      text.append(buffer, static_cast<size_t>(got));
-    return text;
-  }
+  // What was drawn since the last call.
+  std::string drawn() { return std::exchange(drawn_, {}); }
 
-  double now = 1000;
-  std::optional<Progress> progress;
+  int width_ = 0;
 
  private:
-  int fds_[2];
+  std::string drawn_;
+};
+
+// A display drawing on a captured terminal, on a clock the test sets.
+struct Display {
+  Display() {
+    ProgressTiming timing;
+    timing.clock = [this] { return now; };
+    progress.emplace(&terminal, timing);
+  }
+  std::string drawn() { return terminal.drawn(); }
+
+  CapturedTerminal terminal;
+  double now = 1000;
+  std::optional<Progress> progress;
 };
 
 std::string drawing(int pass, uint64_t done, uint64_t total, double elapsed) {
@@ -107,7 +101,7 @@ std::string drawing(int pass, uint64_t done, uint64_t total, double elapsed) {
 TEST(ProgressDisplay, DrawsAfterTheDelayAtMostTenTimesASecondAndErasesForTheSummary) {
   constexpr uint64_t kBlock = Progress::kCheckEvery;
   constexpr uint64_t kLog = 40 * kBlock;
-  DisplayOnPipe display;
+  Display display;
   Progress& progress = *display.progress;
   ASSERT_EQ(progress.readObserver(), &progress);
   progress.erase();  // a line never drawn
@@ -149,36 +143,26 @@ TEST(ProgressDisplay, DrawsAfterTheDelayAtMostTenTimesASecondAndErasesForTheSumm
   EXPECT_EQ(display.drawn(), "");
 }
 
-TEST(ProgressDisplay, WantedOnlyOnATerminalThatTheOutputDoesNotGoTo) {
-  TempDir dir;
-  writeFile(dir.file("out.log"), "");
-  PseudoTerminal terminal;
-  PseudoTerminal otherTerminal;
-  int file = ::open(dir.file("out.log").c_str(), O_WRONLY);
-  ASSERT_GE(file, 0);
-
+TEST(ProgressDisplay, StatusLineStaysWithinOneRowOfTheWindow) {
+  const std::string full = statusLine(1, 2 * Progress::kCheckEvery, 4 * Progress::kCheckEvery, 1.0);
   struct Case {
-    const char* what;
-    int errFd;
-    std::string output;
-    bool wanted;
+    int width;
+    std::string shown;
   };
-  std::vector<Case> cases = {
-      {"terminal, output a file", terminal.terminal(), dir.file("out.log"), true},
-      {"terminal, output not there yet", terminal.terminal(), dir.file("new.log"), true},
-      {"terminal, output another terminal", terminal.terminal(), otherTerminal.terminalPath(),
-       true},
-      {"terminal, output the same terminal", terminal.terminal(), terminal.terminalPath(), false},
-      {"file", file, dir.file("other.log"), false},
+  const Case cases[] = {
+      {0, full},  // unknown: drawn whole
+      {static_cast<int>(full.size()) + 1, full},
+      {static_cast<int>(full.size()), full.substr(0, full.size() - 1)},
+      {20, full.substr(0, 19)},
+      {1, ""},
   };
-  // Another device node of the same terminal, where the system lets the test
-  // make one.
-  struct stat info;
-  ASSERT_EQ(::fstat(terminal.terminal(), &info), 0);
-  if (::mknod(dir.file("tty").c_str(), S_IFCHR | 0600, info.st_rdev) == 0)
-    cases.push_back(
-        {"terminal, output its other node", terminal.terminal(), dir.file("tty"), false});
-  for (const Case& c : cases)
-    EXPECT_EQ(progressWanted(c.errFd, c.output), c.wanted) << c.what;
-  ::close(file);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.width);
+    Display display;
+    display.terminal.width_ = c.width;
+    display.progress->beginPass(1, 4 * Progress::kCheckEvery);
+    display.now = 1001;
+    display.progress->blockRead(2 * Progress::kCheckEvery, 2 * Progress::kCheckEvery);
+    EXPECT_EQ(display.drawn(), "\r" + c.shown + "\x1b[K");
+  }
 }

@@ -36,10 +36,10 @@ TEST(ResultCutter, WritesKeptRowsWithMarkersForTheGaps) {
   cut.outputLines = {1, 2, 5, 9};
   cut.last_output_line = 12345;  // from an earlier cut table
   {
-    OutputFile out(dir.file("out"));
+    std::unique_ptr<OutputFile> out = openOutputFile(dir.file("out"));
     for (uint64_t row = 1; row <= 10; ++row)
-      writeCutRow(cut, row, std::string("r").append(std::to_string(row)).append("|"), out);
-    out.close();
+      writeCutRow(cut, row, std::string("r").append(std::to_string(row)).append("|"), *out);
+    out->close();
   }
   EXPECT_EQ(readFile(dir.file("out")),
             "r1| [row: 1]\n"

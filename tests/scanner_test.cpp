@@ -22,15 +22,15 @@ std::string table(int queryNr, int rows, const std::string& closing = "(rows)\n"
 
 GatheredLog gather(const std::string& path) {
   GatheredLog gathered;
-  scanResultAndGenerateOutput(path, nullptr, true, gathered);
+  scanResultAndGenerateOutput(*openInputFile(path), nullptr, true, gathered);
   return gathered;
 }
 
 // Runs the output pass into a file of dir and returns what it wrote.
 std::string outputPass(const TempDir& dir, const std::string& log, GatheredLog& gathered) {
-  OutputFile output(dir.file("out.log"));
-  scanResultAndGenerateOutput(log, &output, false, gathered);
-  output.close();
+  std::unique_ptr<OutputFile> output = openOutputFile(dir.file("out.log"));
+  scanResultAndGenerateOutput(*openInputFile(log), output.get(), false, gathered);
+  output->close();
   return readFile(dir.file("out.log"));
 }
 

@@ -6,17 +6,21 @@
 // the run's output for a while: streamtrim waits to write a line, and the
 // status line is due as soon as it reads on.
 
+#include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <functional>
 #include <regex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "progress_text.h"
@@ -86,10 +90,15 @@ std::string afterLastErasure(const std::string& text) {
 
 struct Pipe {
   Pipe() {
-    if (::pipe(fds) != 0)
+    // Close-on-exec: a run must not hold the read end, or it would never
+    // see its reader quit.
+    if (::pipe(fds) != 0 || ::fcntl(fds[0], F_SETFD, FD_CLOEXEC) != 0)
       throw std::runtime_error("pipe failed");
   }
-  ~Pipe() { ::close(fds[0]); }
+  ~Pipe() {
+    if (fds[0] >= 0)
+      ::close(fds[0]);
+  }
   int fds[2];
 };
 
@@ -131,25 +140,91 @@ TEST(Terminal, FailureErasesTheStatusLineBeforeTheError) {
             "streamtrim: " + log + ": the log changed while streamtrim was reading it\n");
 }
 
-TEST(Terminal, NothingShowsWithoutTerminalOrOnTheOutputsTerminal) {
+TEST(Terminal, NothingShowsWithoutTerminalOrWhenTheOutputIsATerminal) {
   TempDir dir;
-  writeFile(dir.file("in.log"), longLog().text());
+  const std::string log = dir.file("in.log");
+  writeFile(log, longLog().text());
+  const std::string expected = runStreamtrim({log}).out;
   {
     SCOPED_TRACE("standard error a pipe");
     Pipe output, error;
-    StalledRun run =
-        runStalled({dir.file("in.log")}, output.fds[0], output.fds[1], error.fds[0], error.fds[1]);
+    StalledRun run = runStalled({log}, output.fds[0], output.fds[1], error.fds[0], error.fds[1]);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
     EXPECT_FALSE(run.out.empty());
   }
-  {
-    SCOPED_TRACE("output and standard error on one terminal");
-    PseudoTerminal terminal;
-    StalledRun run = runStalled({dir.file("in.log")}, terminal.master(), terminal.terminal(),
-                                terminal.master(), terminal.terminal());
-    terminal.closeTerminal();
+  // The cut log on a terminal: standard output, the controlling terminal by
+  // the name /dev/tty, or another terminal by its own name.
+  enum class Output { kStandardOutput, kDevTty, kOtherTerminal };
+  for (Output where : {Output::kStandardOutput, Output::kDevTty, Output::kOtherTerminal}) {
+    SCOPED_TRACE(static_cast<int>(where));
+    PseudoTerminal terminal, other;
+    PseudoTerminal& shown = where == Output::kOtherTerminal ? other : terminal;
+    std::vector<std::string> args = {log};
+    if (where == Output::kDevTty)
+      args.push_back("/dev/tty");
+    if (where == Output::kOtherTerminal)
+      args.push_back(other.terminalPath());
+    StalledRun run =
+        runStalled(args, shown.master(), shown.terminal(), terminal.master(), terminal.terminal());
     EXPECT_EQ(run.status, 0);
-    EXPECT_TRUE(run.out == runStreamtrim({dir.file("in.log")}).out);
+    // Any status or summary line would stand among the cut log's bytes, or
+    // on a terminal of its own.
+    EXPECT_TRUE(run.out == expected);
+    EXPECT_EQ(run.err, "");
   }
+}
+
+TEST(Terminal, StatusLinesFitANarrowWindow) {
+  TempDir dir;
+  writeFile(dir.file("in.log"), longLog().text());
+  constexpr size_t kColumns = 30;
+  PseudoTerminal terminal;
+  terminal.setWidth(kColumns);
+  Pipe output;
+  StalledRun run = runStalled({dir.file("in.log")}, output.fds[0], output.fds[1], terminal.master(),
+                              terminal.terminal());
+  EXPECT_EQ(run.status, 0);
+  // Each drawing: "\r", the status line, ESC [ K.
+  size_t drawings = 0;
+  for (size_t at = run.err.find('\r'); at != std::string::npos; at = run.err.find('\r', at + 1)) {
+    size_t end = run.err.find("\x1b[K", at);
+    ASSERT_NE(end, std::string::npos) << run.err;
+    EXPECT_LT(end - at - 1, kColumns) << run.err.substr(at + 1, end - at - 1);
+    drawings += end > at + 1;
+  }
+  EXPECT_GT(drawings, 0u) << run.err;
+}
+
+// The reader of the cut log quits early, as head does: the run ends by
+// SIGPIPE as a pipeline's writer does, silently, but with the status line
+// erased first.
+TEST(Terminal, AReaderThatQuitsEndsTheRunQuietlyWithTheStatusLineErased) {
+  TempDir dir;
+  writeFile(dir.file("in.log"), longLog().text());
+  PseudoTerminal terminal;
+  Pipe output;
+  int pid = startStreamtrim({dir.file("in.log")}, output.fds[1], terminal.terminal());
+  ::close(output.fds[1]);
+  pollfd ready = {output.fds[0], POLLIN, 0};
+  ASSERT_EQ(::poll(&ready, 1, 60000), 1) << "no output";
+  std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+  // Reads on until the status line shows, then quits.
+  const std::string statusLine = "\rstreamtrim: pass 2/2 ";
+  std::string shown;
+  char bytes[65536];
+  while (shown.find(statusLine) == std::string::npos) {
+    pollfd fds[2] = {{output.fds[0], POLLIN, 0}, {terminal.master(), POLLIN, 0}};
+    ASSERT_GT(::poll(fds, 2, 60000), 0) << "the run hangs";
+    ASSERT_GT(::read(output.fds[0], bytes, sizeof bytes), 0) << "the cut log ended: " << shown;
+    if ((fds[1].revents & POLLIN) != 0)
+      shown.append(bytes, static_cast<size_t>(std::max<ssize_t>(
+                              0, ::read(terminal.master(), bytes, sizeof bytes))));
+  }
+  ::close(std::exchange(output.fds[0], -1));
+  std::string rest;
+  terminal.closeTerminal();
+  drain(terminal.master(), terminal.master(), rest, rest);
+  EXPECT_EQ(waitForExit(pid), 128 + SIGPIPE);
+  EXPECT_EQ(afterLastErasure(shown + rest), "");
 }

@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -181,6 +182,10 @@ int startStreamtrim(const std::vector<std::string>& args, int outFd, int errFd) 
   if (child < 0)
     throw std::runtime_error("fork failed");
   if (child == 0) {
+    // A terminal on standard error becomes the run's controlling terminal,
+    // as a shell's is: /dev/tty then names it.
+    if (::isatty(errFd) != 0 && ::setsid() >= 0)
+      ::ioctl(errFd, TIOCSCTTY, 0);
     ::dup2(outFd, STDOUT_FILENO);
     ::dup2(errFd, STDERR_FILENO);
     std::vector<char*> argv;
@@ -216,6 +221,14 @@ PseudoTerminal::PseudoTerminal() {
 PseudoTerminal::~PseudoTerminal() {
   closeTerminal();
   ::close(master_);
+}
+
+void PseudoTerminal::setWidth(int columns) {
+  winsize size{};
+  size.ws_row = 24;
+  size.ws_col = static_cast<unsigned short>(columns);
+  if (::ioctl(master_, TIOCSWINSZ, &size) != 0)
+    throw std::runtime_error("cannot set the width of " + terminalPath_);
 }
 
 void PseudoTerminal::closeTerminal() {

@@ -56,8 +56,9 @@ RunResult runVerify(const std::vector<std::string>& args, const RunOptions& opti
 RunResult runSamplerProbe(const std::vector<std::string>& args);
 
 // Starts the built streamtrim with args (through $STREAMTRIM_TEST_WRAPPER when
-// that is set), its standard output on outFd and its standard error on errFd;
-// returns at once with the process id.
+// that is set), its standard output on outFd and its standard error on errFd,
+// which, when it is a terminal, becomes its controlling terminal; returns at
+// once with the process id.
 int startStreamtrim(const std::vector<std::string>& args, int outFd, int errFd);
 
 // Waits for the process and returns its exit status, or 128 + signal number.
@@ -75,6 +76,9 @@ class PseudoTerminal {
   int master() const { return master_; }
   int terminal() const { return terminal_; }  // what a program on the terminal writes to
   const std::string& terminalPath() const { return terminalPath_; }
+
+  // Gives the terminal's window this many columns.
+  void setWidth(int columns);
 
   // Closes this process's descriptor of the terminal side, so that reading
   // the master ends once every program on the terminal has closed it.

@@ -1,18 +1,19 @@
 #include "driver.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
+#include "command_line.h"
 #include "failure.h"
 #include "input_file.h"
 #include "output_file.h"
 #include "progress.h"
 #include "scanner.h"
+#include "terminal.h"
 
 const char* progname = nullptr;
 
@@ -34,13 +35,6 @@ void usage() {
 
 namespace {
 
-// The log's size, for the first pass's percentage. A log that cannot be
-// looked at is the first pass's to report.
-uint64_t sizeOfLog(const std::string& inputname) {
-  struct stat info;
-  return ::stat(inputname.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
-}
-
 // What the summary line tells of the log's results, all of which the gathering
 // pass learnt: how many there are, and the rows of each one that is cut.
 RunSummary summaryOfResults(const GatheredLog& gathered) {
@@ -51,20 +45,28 @@ RunSummary summaryOfResults(const GatheredLog& gathered) {
   return summary;
 }
 
+// Each pass opens the log afresh: a log replaced between the passes is then
+// seen to be another file.
 void trim(const std::string& inputname, const std::string& outputname, Progress& progress) {
   GatheredLog gathered;
-  progress.beginPass(1, sizeOfLog(inputname));
-  scanResultAndGenerateOutput(inputname, nullptr, true, gathered, progress.readObserver());
+  {
+    std::unique_ptr<InputFile> input = openInputFile(inputname);
+    progress.beginPass(1, input->stamp().size);
+    scanResultAndGenerateOutput(*input, nullptr, true, gathered, progress.readObserver());
+  }
 
-  OutputFile output(outputname);
-  output.refuseToOverwrite(gathered.input);
-  output.truncate();
-  progress.beginPass(2, gathered.input.size);
-  scanResultAndGenerateOutput(inputname, &output, false, gathered, progress.readObserver());
-  output.close();
+  std::unique_ptr<OutputFile> output = openOutputFile(outputname);
+  output->refuseToOverwrite(gathered.input);
+  output->truncate();
+  {
+    std::unique_ptr<InputFile> input = openInputFile(inputname);
+    progress.beginPass(2, gathered.input.size);
+    scanResultAndGenerateOutput(*input, output.get(), false, gathered, progress.readObserver());
+  }
+  output->close();
 
   RunSummary summary = summaryOfResults(gathered);
-  summary.bytesOut = output.bytesWritten();
+  summary.bytesOut = output->bytesWritten();
   summary.seconds = progress.elapsed();
   progress.finish(summary);
 }
@@ -72,22 +74,29 @@ void trim(const std::string& inputname, const std::string& outputname, Progress&
 }  // namespace
 
 int main(int argc, char** argv) {
-  progname = argv[0] != nullptr ? argv[0] : "streamtrim";
-  if (argc != 2 && argc != 3)
+  progname = argc > 0 && argv[0] != nullptr ? argv[0] : "streamtrim";
+  std::vector<std::string> arguments = commandLineArguments(argc, argv);
+  if (arguments.size() != 1 && arguments.size() != 2)
     usage();
-  reserveStandardDescriptors();
-  std::string inputname = argv[1];
-  std::string outputname = argc == 3 ? argv[2] : "";
-  Progress progress(progressWanted(STDERR_FILENO, outputname) ? STDERR_FILENO : -1);
+  prepareStandardStreams();
+  const std::string& inputname = arguments[0];
+  std::string outputname = arguments.size() == 2 ? arguments[1] : "";
+  std::unique_ptr<Terminal> terminal = progressTerminal(outputname);
+  Progress progress(terminal.get());
   try {
     trim(inputname, outputname, progress);
+  } catch (const BrokenPipe& failure) {
+    progress.erase();
+    endByBrokenPipe();
+    std::fprintf(stderr, "streamtrim: %s\n", failure.what());
+    return 1;
   } catch (const Failure& failure) {
     progress.erase();
     std::fprintf(stderr, "streamtrim: %s\n", failure.what());
     return 1;
   } catch (const std::bad_alloc&) {
     progress.erase();
-    std::fprintf(stderr, "streamtrim: %s: out of memory\n", inputname.c_str());
+    std::fprintf(stderr, "streamtrim: %s: out of memory\n", printableName(inputname).c_str());
     return 1;
   }
   return 0;

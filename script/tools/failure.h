@@ -11,12 +11,29 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
-// Thrown for every reportable failure; what() is "<what>: <reason>".
+// A file name as a message shows it: control bytes (a newline, an escape)
+// become \xNN, so that one failure stays one line and nothing in a name can
+// steer the terminal. Every other byte, UTF-8 and backslashes included, is
+// kept.
+std::string printableName(std::string_view name);
+
+// Thrown for every reportable failure; what() is "<what>: <reason>", the
+// subject shown by printableName.
 class Failure : public std::runtime_error {
  public:
   Failure(const std::string& subject, const std::string& reason)
-      : std::runtime_error(subject + ": " + reason) {}
+      : std::runtime_error(printableName(subject) + ": " + reason) {}
+};
+
+// Thrown when the reader of a pipe the output goes to has gone, as when the
+// cut log is piped into head. A pipeline ends quietly then (see
+// endByBrokenPipe in command_line.h), unless the signal that ends it was set
+// to be ignored by whoever started the tool.
+class BrokenPipe : public Failure {
+ public:
+  using Failure::Failure;
 };
 
 // Throws a Failure whose reason is the system's message for errnum.

@@ -5,58 +5,70 @@
 // pipe or a terminal could not be read a second time. A FileStamp taken at the
 // start and end of each pass lets the tool notice a log that changes between
 // or during the passes instead of cutting it wrongly.
+//
+// InputFile is the interface; each system implements it in a file of its own
+// (input_file_posix.cpp, input_file_windows.cpp), and memory_file.h holds a
+// log in memory for the fuzzers and tests.
 
 #ifndef STREAMTRIM_INPUT_FILE_H
 #define STREAMTRIM_INPUT_FILE_H
 
-#include <sys/stat.h>
-
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 
 // What identifies a file and tells whether its content may have changed.
+// The system fills it in its own terms: a device and an inode, or a volume
+// serial number and a file index; a modification time in its own units.
 struct FileStamp {
-  dev_t device = 0;
-  ino_t inode = 0;
+  uint64_t volume = 0;
+  uint64_t fileId = 0;
   uint64_t size = 0;
-  timespec modified{};
+  int64_t modifiedSeconds = 0;
+  int64_t modifiedFraction = 0;  // below a second, in the system's own unit
 
-  bool sameFileAs(const FileStamp& other) const;
-  bool sameContentAs(const FileStamp& other) const;  // same file, size and mtime
+  bool sameFileAs(const FileStamp& other) const {
+    return volume == other.volume && fileId == other.fileId;
+  }
+  // Same file, size and modification time.
+  bool sameContentAs(const FileStamp& other) const {
+    return sameFileAs(other) && size == other.size && modifiedSeconds == other.modifiedSeconds &&
+           modifiedFraction == other.modifiedFraction;
+  }
 };
-
-FileStamp stampOf(const struct stat& info);
 
 class InputFile {
  public:
-  // Opens path for reading. Throws a Failure naming path when it cannot be
-  // opened or is not a regular file (giving notRegular as the reason).
-  explicit InputFile(const std::string& path,
-                     const char* notRegular = "not a regular file (the log is read twice)");
-  ~InputFile();
+  virtual ~InputFile() = default;
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
+  // The path as the user gave it (UTF-8), as messages name the file.
   const std::string& path() const { return path_; }
 
-  // The file as it is now (fstat). Throws on failure.
-  FileStamp stamp() const;
+  // The file as it is now. Throws a Failure on error.
+  virtual FileStamp stamp() const = 0;
 
   // Reads up to size bytes at offset into buffer; returns the count, 0 at the
-  // end of the file. Retries interrupted reads; throws on a read error.
-  size_t readAt(uint64_t offset, char* buffer, size_t size) const;
+  // end of the file. Throws a Failure naming the file on a read error.
+  virtual size_t readAt(uint64_t offset, char* buffer, size_t size) const = 0;
+
+ protected:
+  explicit InputFile(std::string path) : path_(std::move(path)) {}
 
  private:
   std::string path_;
-  int fd_ = -1;
 };
 
-// A closed standard descriptor would be handed out by the next open(), and a
-// log or an output would then stand where standard output or error is
-// expected. Fills each such gap with /dev/null, opened read-only so that
-// writing to a closed standard output still fails and is reported. Called
-// first thing in main.
-void reserveStandardDescriptors();
+// The reason given for an input that is no regular file.
+inline constexpr char kLogNotRegular[] = "not a regular file (the log is read twice)";
+
+// Opens the file at path for reading on this system. Throws a Failure naming
+// path when it cannot be opened, is a directory, or is not a regular file
+// (giving notRegular as the reason).
+std::unique_ptr<InputFile> openInputFile(const std::string& path,
+                                         const char* notRegular = kLogNotRegular);
 
 #endif  // STREAMTRIM_INPUT_FILE_H

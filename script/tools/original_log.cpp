@@ -4,8 +4,8 @@
 #include "log_format.h"
 #include "row_scan.h"
 
-OriginalLog::OriginalLog(const std::string& path)
-    : input_(path, "not a regular file"), opened_(input_.stamp()), reader_(input_) {}
+OriginalLog::OriginalLog(const InputFile& input)
+    : input_(input), opened_(input_.stamp()), reader_(input_) {}
 
 bool OriginalLog::next(Line& line) {
   if (!reader_.next(line))

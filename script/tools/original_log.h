@@ -16,8 +16,9 @@
 
 class OriginalLog {
  public:
-  // Opens the log at path; throws a Failure when it cannot be read.
-  explicit OriginalLog(const std::string& path);
+  // Reads the log input, which must outlive this; throws a Failure when it
+  // cannot be read.
+  explicit OriginalLog(const InputFile& input);
 
   const std::string& path() const { return input_.path(); }
 
@@ -43,7 +44,7 @@ class OriginalLog {
   void requireUnchanged() const;
 
  private:
-  InputFile input_;
+  const InputFile& input_;
   FileStamp opened_;
   LineReader reader_;
   uint64_t lineNr_ = 0;

@@ -4,12 +4,18 @@
 // line), so the output is whole up to its last written line at any moment.
 // Every write is checked, and so is the final close: a run that ends with
 // status 0 has written all of its output.
+//
+// OutputFile writes the tool's lines, numbered rows and deletion markers; how
+// the bytes reach the system is each system's own (output_file_posix.cpp,
+// output_file_windows.cpp), and memory_file.h keeps them in memory for the
+// fuzzers and tests.
 
 #ifndef STREAMTRIM_OUTPUT_FILE_H
 #define STREAMTRIM_OUTPUT_FILE_H
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -17,11 +23,7 @@
 
 class OutputFile {
  public:
-  // Opens path for writing, creating it when missing but not yet truncating
-  // it (see truncate()); an empty path means standard output. Throws a
-  // Failure naming the output when it cannot be opened.
-  explicit OutputFile(const std::string& path);
-  ~OutputFile();
+  virtual ~OutputFile() = default;
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
@@ -30,34 +32,46 @@ class OutputFile {
 
   // Throws when the output is the file that input names: writing it would
   // destroy the log before it is read.
-  void refuseToOverwrite(const FileStamp& input) const;
+  virtual void refuseToOverwrite(const FileStamp& input) const = 0;
 
   // Empties a named regular output file; other kinds (devices, pipes) are
   // left as they are, as the shell's ">" would. Standard output is never
   // emptied: the shell has opened it as the user asked, for appending maybe.
-  void truncate();
+  virtual void truncate() = 0;
 
+  // Each writes one whole line, newline included, with one system call.
   void writeLine(std::string_view line);
   void writeNumberedRow(std::string_view row, uint64_t rowNumber);
   void writeDeletionMarker(uint64_t deletedRows);
 
   // Closes the output and reports a failing close. Standard output is closed
   // too, so that an error the system reports only then is not lost.
-  void close();
+  virtual void close() = 0;
 
   // Bytes written so far.
   uint64_t bytesWritten() const { return bytesWritten_; }
 
- private:
-  static constexpr size_t kJoinedLine = 1024;
+ protected:
+  explicit OutputFile(std::string name) : name_(std::move(name)) {}
 
-  void writeAll(std::string_view first, std::string_view second);
-  void writeBytes(const char* bytes, size_t size);
+  // Writes first and then second, one line's bytes, with one system call
+  // where the system allows; goes on after a partial write and throws a
+  // Failure naming the output when a write fails.
+  virtual void write(std::string_view first, std::string_view second) = 0;
+
+ private:
+  void writeParts(std::string_view first, std::string_view second);
 
   std::string name_;
-  int fd_ = -1;
-  bool named_ = false;  // a path of the user's, not standard output
   uint64_t bytesWritten_ = 0;
 };
+
+// The name error messages give standard output.
+inline constexpr char kStandardOutputName[] = "standard output";
+
+// Opens path for writing on this system, creating it when missing but not yet
+// truncating it (see truncate()); an empty path means standard output. Throws
+// a Failure naming the output when it cannot be opened.
+std::unique_ptr<OutputFile> openOutputFile(const std::string& path);
 
 #endif  // STREAMTRIM_OUTPUT_FILE_H

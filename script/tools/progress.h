@@ -1,12 +1,14 @@
 // Progress of a run, shown on a terminal.
 //
 // A run over a log of many gigabytes takes long enough that its user wants to
-// see it move. When standard error is a terminal that the cut log does not go
-// to, a status line (progress_text.h) appears once the run has lasted a
+// see it move. When standard error is a terminal and the cut log does not go
+// to a terminal, a status line (progress_text.h) appears once the run has lasted a
 // second, is redrawn in place at most ten times a second, and is erased at
 // the end, when a summary line takes its place. A failure erases it too, so
 // that the error message stands on a line of its own. Anywhere else (a file,
-// a pipe, the terminal the output goes to) nothing at all is written.
+// a pipe, or when the cut log goes to a terminal) nothing at all is
+// written. The status line is cut to the window's width, read anew for each
+// drawing, so that it always fills one row and erasing it leaves nothing.
 //
 // The log reader feeds the display block by block (read_observer.h), and the
 // clock is read only once per kCheckEvery bytes read, so the display adds
@@ -22,11 +24,7 @@
 
 #include "progress_text.h"
 #include "read_observer.h"
-
-// Whether the display belongs on errFd: it is a terminal, and the output (the
-// file at outputPath, or standard output when outputPath is empty) is not
-// that same terminal, where the status line would land among the output.
-bool progressWanted(int errFd, const std::string& outputPath);
+#include "terminal.h"
 
 // Seconds on the system's monotonic clock.
 double monotonicSeconds();
@@ -41,12 +39,12 @@ class Progress final : public ReadObserver {
  public:
   static constexpr uint64_t kCheckEvery = 256 * 1024;  // bytes read between looks at the clock
 
-  // Draws on fd, or nothing at all when fd is negative.
-  explicit Progress(int fd, ProgressTiming timing = {});
+  // Draws on terminal, or nothing at all when it is null.
+  explicit Progress(Terminal* terminal, ProgressTiming timing = {});
 
   // What the log reader should report to: null when nothing is drawn, so
   // that a run without a terminal does not even pay for the reports.
-  ReadObserver* readObserver() { return fd_ >= 0 ? this : nullptr; }
+  ReadObserver* readObserver() { return terminal_ != nullptr ? this : nullptr; }
 
   // Pass 1 or 2 starts over a log of logSize bytes.
   void beginPass(int pass, uint64_t logSize);
@@ -64,9 +62,7 @@ class Progress final : public ReadObserver {
 
  private:
   void redrawIfDue();
-  void put(const std::string& text) const;
-
-  int fd_;
+  Terminal* terminal_;
   ProgressTiming timing_;
   double start_;
   double passStart_;

@@ -221,10 +221,8 @@ void finishPass(Scan& scan) {
 
 }  // namespace
 
-void scanResultAndGenerateOutput(const std::string& inputfile, OutputFile* output,
-                                 bool gatherInfoOnly, GatheredLog& gathered,
-                                 ReadObserver* observer) {
-  InputFile input(inputfile);
+void scanResultAndGenerateOutput(const InputFile& input, OutputFile* output, bool gatherInfoOnly,
+                                 GatheredLog& gathered, ReadObserver* observer) {
   if (gatherInfoOnly) {
     gathered = GatheredLog();
     gathered.input = input.stamp();

@@ -37,14 +37,13 @@ struct GatheredLog {
   RowIndex index;                  // checkpoints of the cut tables, numbered as in rows
 };
 
-// Runs one pass over the log at inputfile: the gathering pass when
+// Runs one pass over the log input, freshly opened: the gathering pass when
 // gatherInfoOnly is true (output is not used and may be null), otherwise the
 // output pass, which writes to output what the earlier gathering pass into
 // gathered prepared for. Throws a Failure when the log cannot be read, a
 // write fails, or the log is not the one the gathering pass saw. observer,
 // when not null, is told of every block the pass reads.
-void scanResultAndGenerateOutput(const std::string& inputfile, OutputFile* output,
-                                 bool gatherInfoOnly, GatheredLog& gathered,
-                                 ReadObserver* observer = nullptr);
+void scanResultAndGenerateOutput(const InputFile& input, OutputFile* output, bool gatherInfoOnly,
+                                 GatheredLog& gathered, ReadObserver* observer = nullptr);
 
 #endif  // STREAMTRIM_SCANNER_H

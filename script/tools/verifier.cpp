@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -90,7 +91,8 @@ enum class Place { kHeader, kQuery, kTableStart, kWhole, kCut };
 
 class Verification {
  public:
-  Verification(const VerifyOptions& options, VerifyListener& listener);
+  Verification(const InputFile& cutLog, const InputFile* original, bool anySample,
+               VerifyListener& listener);
   VerifySummary run();
 
  private:
@@ -115,9 +117,9 @@ class Verification {
   void problem(const std::string& file, uint64_t line, const std::string& what);
   void resultProblem(uint64_t line, const std::string& what);
 
-  const VerifyOptions& options_;
+  const bool anySample_;
   VerifyListener& listener_;
-  InputFile cutInput_;
+  const InputFile& cutInput_;
   FileStamp cutOpened_;
   LineReader cut_;
   uint64_t lineNr_ = 0;       // of the cut log's line read last
@@ -144,14 +146,15 @@ class Verification {
   bool sequenceInStep_ = true;
 };
 
-Verification::Verification(const VerifyOptions& options, VerifyListener& listener)
-    : options_(options),
+Verification::Verification(const InputFile& cutLog, const InputFile* original, bool anySample,
+                           VerifyListener& listener)
+    : anySample_(anySample),
       listener_(listener),
-      cutInput_(options.cutLog, "not a regular file"),
+      cutInput_(cutLog),
       cutOpened_(cutInput_.stamp()),
       cut_(cutInput_) {
-  if (!options.original.empty())
-    original_.emplace(options.original);
+  if (original != nullptr)
+    original_.emplace(*original);
 }
 
 VerifySummary Verification::run() {
@@ -200,7 +203,7 @@ void Verification::handleOutside(std::string_view text) {
   uint64_t deleted = 0;
   if (!original_ && !strayMarkerReported_ && parseMarker(text, deleted)) {
     strayMarkerReported_ = true;
-    problem(options_.cutLog, lineNr_,
+    problem(cutInput_.path(), lineNr_,
             "expected deletion markers only inside cut results, found one outside");
   }
   if (place_ == Place::kQuery && isSeparatorLine(text)) {
@@ -280,7 +283,7 @@ void Verification::handleWholeRow(std::string_view text) {
 
 void Verification::endWhole() {
   finishOriginalTable();
-  if (!options_.anySample && mayTruncateOutputOfQuery(queryNr_, wholeRows_)) {
+  if (!anySample_ && mayTruncateOutputOfQuery(queryNr_, wholeRows_)) {
     resultProblem(resultLine_, "expected query " + std::to_string(queryNr_) + "'s result of " +
                                    number(wholeRows_) +
                                    " rows to be cut (it has more than 10000), found it whole");
@@ -382,7 +385,7 @@ void Verification::endCut(bool atEnd) {
 // rows against it. A result whose row count cannot be told leaves the
 // sequence out of step: the later samples can no longer be checked.
 Verdict Verification::checkSample(uint64_t rows) {
-  if (options_.anySample)
+  if (anySample_)
     return Verdict::kNotChecked;
   if (rows == 0) {
     sequenceInStep_ = false;
@@ -429,14 +432,15 @@ void Verification::finishLogs() {
   else if (place_ == Place::kTableStart)
     ++summary_.results;  // a separator as the last line
   if (lineNr_ > 0 && lastLineEnd_ == cutOpened_.size)
-    problem(options_.cutLog, lineNr_, "expected a newline at the end of the last line, found none");
+    problem(cutInput_.path(), lineNr_,
+            "expected a newline at the end of the last line, found none");
   Line extra;
   if (comparing() && original_->next(extra))
-    problem(options_.original, original_->lineNr(),
+    problem(original_->path(), original_->lineNr(),
             "expected the end of the original (the cut log ends at line " + number(lineNr_) +
                 "), found " + quoted(extra.text));
   if (!cutInput_.stamp().sameContentAs(cutOpened_))
-    throw Failure(options_.cutLog, "the log changed while it was being checked");
+    throw Failure(cutInput_.path(), "the log changed while it was being checked");
   if (original_)
     original_->requireUnchanged();
 }
@@ -450,12 +454,12 @@ void Verification::compareCopied(std::string_view text) {
   Line line;
   if (!original_->next(line)) {
     inStep_ = false;
-    problem(options_.cutLog, lineNr_,
+    problem(cutInput_.path(), lineNr_,
             "expected the end of the log (the original ends at line " +
                 number(original_->lineNr()) + "), found " + quoted(text));
   } else if (line.text != text) {
     inStep_ = false;
-    problem(options_.cutLog, lineNr_,
+    problem(cutInput_.path(), lineNr_,
             "expected line " + number(original_->lineNr()) +
                 " of the original: " + quoted(line.text) + ", found " + quoted(text) +
                 " (the rest is not compared with the original)");
@@ -471,12 +475,21 @@ void Verification::resultProblem(uint64_t line, const std::string& what) {
   if (reported_)
     return;
   reported_ = true;
-  problem(options_.cutLog, line, what);
+  problem(cutInput_.path(), line, what);
 }
 
 }  // namespace
 
-VerifySummary verifyCutLog(const VerifyOptions& options, VerifyListener& listener) {
-  Verification verification(options, listener);
+VerifySummary verifyCutLog(const InputFile& cutLog, const InputFile* original, bool anySample,
+                           VerifyListener& listener) {
+  Verification verification(cutLog, original, anySample, listener);
   return verification.run();
+}
+
+VerifySummary verifyCutLog(const VerifyOptions& options, VerifyListener& listener) {
+  std::unique_ptr<InputFile> cutLog = openInputFile(options.cutLog, kCheckedLogNotRegular);
+  std::unique_ptr<InputFile> original;
+  if (!options.original.empty())
+    original = openInputFile(options.original, kCheckedLogNotRegular);
+  return verifyCutLog(*cutLog, original.get(), options.anySample, listener);
 }

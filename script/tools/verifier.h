@@ -26,6 +26,8 @@
 #include <cstdint>
 #include <string>
 
+#include "input_file.h"
+
 struct VerifyOptions {
   std::string cutLog;
   std::string original;  // empty: check the cut log alone
@@ -64,5 +66,13 @@ class VerifyListener {
 // problem is reported per result; every result is checked. Throws a Failure
 // when a log cannot be read, or changes while it is read.
 VerifySummary verifyCutLog(const VerifyOptions& options, VerifyListener& listener);
+
+// The same on logs already opened: cutLog and, when not null, the original.
+// Problems name the files by their paths.
+VerifySummary verifyCutLog(const InputFile& cutLog, const InputFile* original, bool anySample,
+                           VerifyListener& listener);
+
+// The reason given for a log the checker cannot read as a file.
+inline constexpr char kCheckedLogNotRegular[] = "not a regular file";
 
 #endif  // STREAMTRIM_VERIFIER_H

@@ -16,8 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "command_line.h"
 #include "failure.h"
-#include "input_file.h"
 #include "verifier.h"
 
 namespace {
@@ -51,12 +51,12 @@ void printUsage(FILE* to) {
   std::exit(kCannotCheck);
 }
 
-VerifyOptions parseArguments(int argc, char** argv) {
+VerifyOptions parseArguments(const std::vector<std::string>& arguments) {
   VerifyOptions options;
   std::vector<std::string> paths;
   bool optionsEnded = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
+  for (const std::string& argument : arguments) {
+    std::string_view arg = argument;
     if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
       paths.emplace_back(arg);
     } else if (arg == "--") {
@@ -70,7 +70,7 @@ VerifyOptions parseArguments(int argc, char** argv) {
       std::printf("%s %s\n", progname, STREAMTRIM_VERSION);
       std::exit(std::fflush(stdout) == 0 ? kVerified : kCannotCheck);
     } else {
-      usageError("unknown option " + std::string(arg));
+      usageError("unknown option " + printableName(arg));
     }
   }
   if (paths.empty() || paths.size() > 2)
@@ -94,16 +94,17 @@ const char* verdictWord(Verdict verdict, const char* passed, const char* failed)
 
 class PrintingListener : public VerifyListener {
  public:
-  explicit PrintingListener(const VerifyOptions& options) : options_(options) {}
+  explicit PrintingListener(const VerifyOptions& options)
+      : options_(options), cutName_(printableName(options.cutLog)) {}
 
   void problem(const std::string& file, uint64_t line, const std::string& what) override {
-    std::fprintf(stderr, "%s: %s:%llu: %s\n", progname, file.c_str(),
+    std::fprintf(stderr, "%s: %s:%llu: %s\n", progname, printableName(file).c_str(),
                  static_cast<unsigned long long>(line), what.c_str());
   }
 
   void cutResult(const CutResultReport& report) override {
     std::string rows = report.rows == 0 ? "an unknown number of" : std::to_string(report.rows);
-    std::printf("%s:%llu: query %d, %s rows: shape %s, sample %s", options_.cutLog.c_str(),
+    std::printf("%s:%llu: query %d, %s rows: shape %s, sample %s", cutName_.c_str(),
                 static_cast<unsigned long long>(report.line), static_cast<int>(report.queryNr),
                 rows.c_str(), verdictWord(report.shape, "ok", "violated"),
                 options_.anySample ? "any" : verdictWord(report.sample, "ok", "not streamtrim's"));
@@ -114,11 +115,13 @@ class PrintingListener : public VerifyListener {
 
  private:
   const VerifyOptions& options_;
+  std::string cutName_;
 };
 
 void printSummary(const VerifyOptions& options, const VerifySummary& summary) {
-  std::string against = options.original.empty() ? "alone" : "against " + options.original;
-  std::printf("%s: %llu results, %llu cut, checked %s %s: ", options.cutLog.c_str(),
+  std::string against =
+      options.original.empty() ? "alone" : "against " + printableName(options.original);
+  std::printf("%s: %llu results, %llu cut, checked %s %s: ", printableName(options.cutLog).c_str(),
               static_cast<unsigned long long>(summary.results),
               static_cast<unsigned long long>(summary.cutResults),
               options.anySample ? "for any sample" : "strictly", against.c_str());
@@ -129,7 +132,9 @@ void printSummary(const VerifyOptions& options, const VerifySummary& summary) {
                 summary.problems == 1 ? "" : "s");
 }
 
-// Standard output must have taken the whole report.
+// Standard output must have taken the whole report. A reader that quit
+// early (the report piped into head) ends the check quietly, as it ends any
+// pipeline.
 bool closeStandardOutput() {
   bool ok = std::fflush(stdout) == 0 && !std::ferror(stdout);
   int error = errno;
@@ -137,16 +142,19 @@ bool closeStandardOutput() {
     ok = false;
     error = errno;
   }
-  if (!ok)
-    std::fprintf(stderr, "%s: standard output: %s\n", progname, std::strerror(error));
-  return ok;
+  if (ok)
+    return true;
+  if (error == EPIPE)
+    endByBrokenPipe();
+  std::fprintf(stderr, "%s: standard output: %s\n", progname, std::strerror(error));
+  return false;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  reserveStandardDescriptors();
-  VerifyOptions options = parseArguments(argc, argv);
+  prepareStandardStreams();
+  VerifyOptions options = parseArguments(commandLineArguments(argc, argv));
   PrintingListener listener(options);
   int status = kCannotCheck;
   try {
@@ -158,7 +166,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\n", progname, failure.what());
   } catch (const std::bad_alloc&) {
     std::fflush(stdout);
-    std::fprintf(stderr, "%s: %s: out of memory\n", progname, options.cutLog.c_str());
+    std::fprintf(stderr, "%s: %s: out of memory\n", progname,
+                 printableName(options.cutLog).c_str());
   }
   if (!closeStandardOutput())
     return kCannotCheck;

@@ -1,0 +1,28 @@
+// What each system hands a program at its start: its arguments and its
+// standard streams (command_line_posix.cpp, command_line_windows.cpp).
+
+#ifndef STREAMTRIM_COMMAND_LINE_H
+#define STREAMTRIM_COMMAND_LINE_H
+
+#include <string>
+#include <vector>
+
+// The arguments after the program's name, in UTF-8 whatever the system's
+// own encoding of them: a path in any language reaches the file layer
+// whole.
+std::vector<std::string> commandLineArguments(int argc, char** argv);
+
+// Readies the standard streams before any file is opened: a closed standard
+// descriptor is filled, so that a log or an output never stands where
+// standard output or error is expected; standard output takes bytes as they
+// are; and a write to a pipe whose reader has gone fails with BrokenPipe
+// instead of ending the process at once. Called first thing in main.
+void prepareStandardStreams();
+
+// Ends the process as a pipeline ends when its reader quits early: on POSIX
+// by the SIGPIPE signal (shells show status 141), with no message. Returns
+// only when that signal was ignored by whoever started the program; the
+// caller then reports the failure as any other.
+void endByBrokenPipe();
+
+#endif  // STREAMTRIM_COMMAND_LINE_H
