@@ -186,9 +186,9 @@ TEST(CommandLine, AReaderThatQuitsEndsBothProgramsLikeAPipeline) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.binary) + (c.ignored ? ", ignored" : ""));
     // The reader, true, is gone by the time the program writes.
-    std::string script =
-        std::string(c.ignored ? "trap '' PIPE; " : "") +
-        "{ sleep 0.2; \"$0\" \"$1\"; echo \"status $?\" >&3; } 3>&2 2>\"$2\" | true";
+    std::string script = std::string(c.ignored ? "trap '' PIPE; " : "") + "{ sleep 0.2; " +
+                         emulatorPrefix() +
+                         "\"$0\" \"$1\"; echo \"status $?\" >&3; } 3>&2 2>\"$2\" | true";
     RunResult run =
         runProgram("/bin/sh", {"sh", "-c", script, c.binary, dir.file("in.log"), dir.file("err")});
     EXPECT_EQ(run.err, "status " + std::to_string(c.status) + "\n");

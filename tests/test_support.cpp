@@ -123,6 +123,14 @@ RunResult runVerify(const std::vector<std::string>& args, const RunOptions& opti
   return runBuilt(builtCommand(STREAMTRIM_VERIFY_BINARY, args), options);
 }
 
+std::string emulatorPrefix() {
+#ifdef STREAMTRIM_TEST_EMULATOR
+  return STREAMTRIM_TEST_EMULATOR " ";
+#else
+  return "";
+#endif
+}
+
 RunResult runSamplerProbe(const std::vector<std::string>& args) {
   return runBuilt(builtCommand(SAMPLER_PROBE_BINARY, args, false), {});
 }

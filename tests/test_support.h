@@ -140,6 +140,10 @@ RunResult runStreamtrim(const std::vector<std::string>& args, const RunOptions& 
 // The same for the built streamtrim-verify.
 RunResult runVerify(const std::vector<std::string>& args, const RunOptions& options = {});
 
+// What a shell command puts before a binary built here to start it: the
+// emulator of a cross build that has one, and a blank; or nothing.
+std::string emulatorPrefix();
+
 // Runs the built sampler_probe with args (never through the wrapper).
 RunResult runSamplerProbe(const std::vector<std::string>& args);
 
