@@ -94,7 +94,7 @@ TEST(LineErasure, SpellsOutTheErasureInSpaces) {
     std::string shown;
   };
   const std::vector<Case> cases = {
-      {"erasing a line", {"\r\x1b[K"}, 10, "\r" + std::string(9, ' ') + "\r"},
+      {"erasing a line", {"\r\x1b[K"}, 10, "\r" + std::string(9, ' ').append("\r")},
       {"drawing a line", {"\rab\x1b[K"}, 6, "\rab   \rab"},
       {"redrawn, erased, replaced by the summary",
        {"\rpass 1\x1b[K", "\rpass 2\x1b[K", "\r\x1b[K", "done\n"},
