@@ -86,7 +86,7 @@ TEST(CommandLine, ArgumentsStartingWithDashArePaths) {
     SCOPED_TRACE(arg);
     run = runStreamtrim({arg}, inDir);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "streamtrim: " + arg + ": " + std::strerror(ENOENT) + "\n");
+    EXPECT_EQ(run.err, "streamtrim: " + arg + ": " + systemReason(SystemError::kNoSuchFile) + "\n");
     EXPECT_EQ(run.out, "");
   }
 }
@@ -100,4 +100,98 @@ TEST(CommandLine, ExistingOutputFileIsReplaced) {
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(readFile(dir.file("out.log")), kLog);
+}
+
+// Each argument reaches the tool byte for byte, also what a command line has
+// to quote or escape (blanks, quotes, backslashes before a quote or at the
+// end) and letters outside ASCII; the message about the missing file shows it.
+TEST(CommandLine, ArgumentsReachTheToolUnchanged) {
+  TempDir dir;
+  RunOptions inDir;
+  inDir.cwd = dir.path();
+  struct Case {
+    std::string arg;
+    std::string shown;  // as the message names it
+  };
+  const std::vector<Case> cases = {
+      {"two words.log", "two words.log"},
+      {"tab\there", "tab\\x09here"},
+      {"quote\"d", "quote\"d"},
+      {"\"", "\""},
+      {R"(a\"b)", R"(a\"b)"},
+      {R"(a\\"b)", R"(a\\"b)"},
+      {R"(ends\)", R"(ends\)"},
+      {R"(ends in a blank\\)", R"(ends in a blank\\)"},
+      {"K\u00e4se \u03a9 \u65e5\u5fd7.log", "K\u00e4se \u03a9 \u65e5\u5fd7.log"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shown);
+    RunResult run = runStreamtrim({c.arg}, inDir);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.starts_with("streamtrim: " + c.shown + ": ")) << run.err;
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+  }
+}
+
+// A name holding a newline or an escape still makes one message line, in
+// both programs, with the control bytes shown as \xNN.
+TEST(CommandLine, ControlBytesInNamesAreShownEscaped) {
+  TempDir dir;
+  writeFile(dir.file("in.log"), kLog);
+  struct Case {
+    std::string name;  // in dir
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"no\nsuch", "no\\x0asuch"},
+      {"esc\x1b[2Jape", "esc\\x1b[2Jape"},
+      {"tab\there\x7f", "tab\\x09here\\x7f"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shown);
+    const std::string reason = ": " + systemReason(SystemError::kNoSuchOddName) + "\n";
+    RunResult asInput = runStreamtrim({dir.file(c.name)});
+    EXPECT_EQ(asInput.status, 1);
+    EXPECT_EQ(asInput.err, "streamtrim: " + dir.file(c.shown) + reason);
+    RunResult asOutput = runStreamtrim({dir.file("in.log"), dir.file("missing/" + c.name)});
+    EXPECT_EQ(asOutput.status, 1);
+    EXPECT_EQ(asOutput.err, "streamtrim: " + dir.file("missing/" + c.shown) + reason);
+    RunResult checked = runVerify({dir.file(c.name)});
+    EXPECT_EQ(checked.status, 2);
+    EXPECT_EQ(checked.err, "streamtrim-verify: " + dir.file(c.shown) + reason);
+  }
+}
+
+// The reader of the output quits before it is written, as head may: both
+// programs end quietly by SIGPIPE, as a pipeline's writer does, unless
+// whoever started them ignores that signal; then the failed write is
+// reported as any other.
+TEST(CommandLine, AReaderThatQuitsEndsBothProgramsLikeAPipeline) {
+  SKIP_UNLESS_POSIX("needs a POSIX shell and SIGPIPE");
+  TempDir dir;
+  writeFile(dir.file("in.log"), kLog);
+  struct Case {
+    const char* binary;
+    bool ignored;  // SIGPIPE, by the shell that starts the program
+    int status;
+    std::string err;
+  };
+  const std::string reason = std::string(std::strerror(EPIPE)) + "\n";
+  const Case cases[] = {
+      {STREAMTRIM_BINARY, false, kEndedBySigpipe, ""},
+      {STREAMTRIM_VERIFY_BINARY, false, kEndedBySigpipe, ""},
+      {STREAMTRIM_BINARY, true, 1, "streamtrim: standard output: " + reason},
+      {STREAMTRIM_VERIFY_BINARY, true, 2, "streamtrim-verify: standard output: " + reason},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.binary) + (c.ignored ? ", ignored" : ""));
+    // The reader, true, is gone by the time the program writes.
+    std::string script = std::string(c.ignored ? "trap '' PIPE; " : "") + "{ sleep 0.2; " +
+                         emulatorPrefix() +
+                         "\"$0\" \"$1\"; echo \"status $?\" >&3; } 3>&2 2>\"$2\" | true";
+    RunResult run =
+        runProgram("/bin/sh", {"sh", "-c", script, c.binary, dir.file("in.log"), dir.file("err")});
+    EXPECT_EQ(run.err, "status " + std::to_string(c.status) + "\n");
+    EXPECT_EQ(readFile(dir.file("err")), c.err);
+  }
 }

@@ -27,10 +27,10 @@ std::string trim(const std::string& log) {
 
 // The samples a fresh process draws for cut results of these sizes, in turn.
 std::vector<std::vector<uint64_t>> probeSamples(const std::vector<uint64_t>& sizes) {
-  std::vector<std::string> args{SAMPLER_PROBE_BINARY, "sample"};
+  std::vector<std::string> args{"sample"};
   for (uint64_t size : sizes)
     args.push_back(std::to_string(size));
-  RunResult run = runProgram(SAMPLER_PROBE_BINARY, args);
+  RunResult run = runSamplerProbe(args);
   EXPECT_EQ(run.status, 0) << run.err;
   std::vector<std::vector<uint64_t>> samples;
   std::istringstream lines(run.out);

@@ -10,7 +10,7 @@
 
 namespace {
 
-std::vector<uint32_t> parseNumbers(const std::string& text) {
+[[maybe_unused]] std::vector<uint32_t> parseNumbers(const std::string& text) {
   std::vector<uint32_t> values;
   const char* cursor = text.c_str();
   for (char* end = nullptr;; cursor = end) {
@@ -29,8 +29,7 @@ std::vector<uint32_t> parseNumbers(const std::string& text) {
 TEST(RandomSequence, MatchesTheCLibrarysUnseededRand) {
 #ifdef __GLIBC__
   constexpr size_t kCount = 1000000;
-  RunResult run =
-      runProgram(SAMPLER_PROBE_BINARY, {SAMPLER_PROBE_BINARY, "rand", std::to_string(kCount)});
+  RunResult run = runSamplerProbe({"rand", std::to_string(kCount)});
   ASSERT_EQ(run.status, 0) << run.err;
   std::vector<uint32_t> expected = parseNumbers(run.out);
   ASSERT_EQ(expected.size(), kCount);

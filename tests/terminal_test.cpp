@@ -6,17 +6,15 @@
 // the run's output for a while: streamtrim waits to write a line, and the
 // status line is due as soon as it reads on.
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <functional>
 #include <regex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "progress_text.h"
@@ -34,19 +32,19 @@ const StreamLog& longLog() {
 // Reads outFd and errFd (which may be the same) until both end: a pipe
 // without writers, a terminal without programs on it.
 void drain(int outFd, int errFd, std::string& out, std::string& err) {
-  std::vector<pollfd> open = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+  std::vector<int> open = {outFd, errFd};
   if (errFd == outFd)
     open.pop_back();
   char bytes[65536];
   while (!open.empty()) {
-    ASSERT_GT(::poll(open.data(), open.size(), 60000), 0) << "the run hangs";
-    for (size_t i = open.size(); i-- > 0;) {
-      ssize_t got = open[i].revents != 0 ? ::read(open[i].fd, bytes, sizeof bytes) : -1;
-      if (got > 0)
-        (open[i].fd == outFd ? out : err).append(bytes, static_cast<size_t>(got));
-      else if (open[i].revents != 0 && (got == 0 || errno != EINTR))
-        open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
-    }
+    int ready = waitForInput(open, 60000);
+    ASSERT_GE(ready, 0) << "the run hangs";
+    int fd = open[static_cast<size_t>(ready)];
+    long got = readDescriptor(fd, bytes, sizeof bytes);
+    if (got > 0)
+      (fd == outFd ? out : err).append(bytes, static_cast<size_t>(got));
+    else
+      open.erase(open.begin() + ready);
   }
 }
 
@@ -57,7 +55,8 @@ struct StalledRun {
 };
 
 // Runs streamtrim with args, standard output on outWrite and standard error
-// on errWrite, which the caller's outRead and errRead read. Once the output
+// on errWrite (closed here once the run has them), which the caller's outRead
+// and errRead read. Once the output
 // has begun, the test reads nothing for 1.3 seconds, runs meanwhile, then
 // reads everything to the end.
 StalledRun runStalled(
@@ -65,11 +64,11 @@ StalledRun runStalled(
     const std::function<void()>& meanwhile = [] {}) {
   StalledRun run;
   int pid = startStreamtrim(args, outWrite, errWrite);
-  ::close(outWrite);
-  if (errWrite != outWrite)
-    ::close(errWrite);
-  pollfd output = {outRead, POLLIN, 0};
-  EXPECT_EQ(::poll(&output, 1, 60000), 1) << "no output";
+  const bool oneWriter = errWrite == outWrite;
+  closeDescriptor(outWrite);
+  if (!oneWriter)
+    closeDescriptor(errWrite);
+  EXPECT_EQ(waitForInput({outRead}, 60000), 0) << "no output";
   std::this_thread::sleep_for(std::chrono::milliseconds(1300));
   meanwhile();
   drain(outRead, errRead, run.out, run.err);
@@ -84,18 +83,10 @@ std::string afterLastErasure(const std::string& text) {
   return erased == text.npos ? "(never erased) " + text : text.substr(erased + 4);
 }
 
-struct Pipe {
-  Pipe() {
-    if (::pipe(fds) != 0)
-      throw std::runtime_error("pipe failed");
-  }
-  ~Pipe() { ::close(fds[0]); }
-  int fds[2];
-};
-
 }  // namespace
 
 TEST(Terminal, LongRunShowsStatusLineThenLeavesOnlyTheSummary) {
+  SKIP_UNLESS_POSIX("needs a pseudo-terminal");
   TempDir dir;
   writeFile(dir.file("in.log"), longLog().text());
   PseudoTerminal terminal;
@@ -116,14 +107,14 @@ TEST(Terminal, LongRunShowsStatusLineThenLeavesOnlyTheSummary) {
 }
 
 TEST(Terminal, FailureErasesTheStatusLineBeforeTheError) {
+  SKIP_UNLESS_POSIX("needs a pseudo-terminal");
   TempDir dir;
   const std::string log = dir.file("in.log");
   writeFile(log, longLog().text());
   PseudoTerminal terminal;
   Pipe output;
-  StalledRun run =
-      runStalled({log}, output.fds[0], output.fds[1], terminal.master(), terminal.terminal(),
-                 [&] { std::ofstream(log, std::ios::app) << "-- TPC-H Query 1\n"; });
+  StalledRun run = runStalled({log}, output.fds[0], output.fds[1], terminal.master(),
+                              terminal.terminal(), [&] { appendFile(log, "-- TPC-H Query 1\n"); });
   terminal.closeTerminal();
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("\rstreamtrim: pass 2/2 "), std::string::npos) << run.err;
@@ -131,25 +122,96 @@ TEST(Terminal, FailureErasesTheStatusLineBeforeTheError) {
             "streamtrim: " + log + ": the log changed while streamtrim was reading it\n");
 }
 
-TEST(Terminal, NothingShowsWithoutTerminalOrOnTheOutputsTerminal) {
+TEST(Terminal, NothingShowsWhenStandardErrorIsNoTerminal) {
+  TempDir dir;
+  const std::string log = dir.file("in.log");
+  writeFile(log, longLog().text());
+  Pipe output, error;
+  StalledRun run = runStalled({log}, output.fds[0], output.fds[1], error.fds[0], error.fds[1]);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_FALSE(run.out.empty());
+}
+
+TEST(Terminal, NothingShowsWhenTheOutputIsATerminal) {
+  SKIP_UNLESS_POSIX("needs a pseudo-terminal");
+  TempDir dir;
+  const std::string log = dir.file("in.log");
+  writeFile(log, longLog().text());
+  const std::string expected = runStreamtrim({log}).out;
+  // The cut log on a terminal: standard output, the controlling terminal by
+  // the name /dev/tty, or another terminal by its own name.
+  enum class Output { kStandardOutput, kDevTty, kOtherTerminal };
+  for (Output where : {Output::kStandardOutput, Output::kDevTty, Output::kOtherTerminal}) {
+    SCOPED_TRACE(static_cast<int>(where));
+    PseudoTerminal terminal, other;
+    PseudoTerminal& shown = where == Output::kOtherTerminal ? other : terminal;
+    std::vector<std::string> args = {log};
+    if (where == Output::kDevTty)
+      args.push_back("/dev/tty");
+    if (where == Output::kOtherTerminal)
+      args.push_back(other.terminalPath());
+    StalledRun run =
+        runStalled(args, shown.master(), shown.terminal(), terminal.master(), terminal.terminal());
+    EXPECT_EQ(run.status, 0);
+    // Any status or summary line would stand among the cut log's bytes, or
+    // on a terminal of its own.
+    EXPECT_TRUE(run.out == expected);
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+TEST(Terminal, StatusLinesFitANarrowWindow) {
+  SKIP_UNLESS_POSIX("needs a pseudo-terminal");
   TempDir dir;
   writeFile(dir.file("in.log"), longLog().text());
-  {
-    SCOPED_TRACE("standard error a pipe");
-    Pipe output, error;
-    StalledRun run =
-        runStalled({dir.file("in.log")}, output.fds[0], output.fds[1], error.fds[0], error.fds[1]);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
-    EXPECT_FALSE(run.out.empty());
+  constexpr size_t kColumns = 30;
+  PseudoTerminal terminal;
+  terminal.setWidth(kColumns);
+  Pipe output;
+  StalledRun run = runStalled({dir.file("in.log")}, output.fds[0], output.fds[1], terminal.master(),
+                              terminal.terminal());
+  EXPECT_EQ(run.status, 0);
+  // Each drawing: "\r", the status line, ESC [ K.
+  size_t drawings = 0;
+  for (size_t at = run.err.find('\r'); at != std::string::npos; at = run.err.find('\r', at + 1)) {
+    size_t end = run.err.find("\x1b[K", at);
+    ASSERT_NE(end, std::string::npos) << run.err;
+    EXPECT_LT(end - at - 1, kColumns) << run.err.substr(at + 1, end - at - 1);
+    drawings += end > at + 1;
   }
-  {
-    SCOPED_TRACE("output and standard error on one terminal");
-    PseudoTerminal terminal;
-    StalledRun run = runStalled({dir.file("in.log")}, terminal.master(), terminal.terminal(),
-                                terminal.master(), terminal.terminal());
-    terminal.closeTerminal();
-    EXPECT_EQ(run.status, 0);
-    EXPECT_TRUE(run.out == runStreamtrim({dir.file("in.log")}).out);
+  EXPECT_GT(drawings, 0u) << run.err;
+}
+
+// The reader of the cut log quits early, as head does: the run ends by
+// SIGPIPE as a pipeline's writer does, silently, but with the status line
+// erased first.
+TEST(Terminal, AReaderThatQuitsEndsTheRunQuietlyWithTheStatusLineErased) {
+  SKIP_UNLESS_POSIX("needs a pseudo-terminal");
+  TempDir dir;
+  writeFile(dir.file("in.log"), longLog().text());
+  PseudoTerminal terminal;
+  Pipe output;
+  int pid = startStreamtrim({dir.file("in.log")}, output.fds[1], terminal.terminal());
+  closeDescriptor(output.fds[1]);
+  ASSERT_EQ(waitForInput({output.fds[0]}, 60000), 0) << "no output";
+  std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+  // Reads on until the status line shows, then quits.
+  const std::string statusLine = "\rstreamtrim: pass 2/2 ";
+  std::string shown;
+  char bytes[65536];
+  while (shown.find(statusLine) == std::string::npos) {
+    ASSERT_GE(waitForInput({output.fds[0], terminal.master()}, 60000), 0) << "the run hangs";
+    ASSERT_GT(readDescriptor(output.fds[0], bytes, sizeof bytes), 0)
+        << "the cut log ended: " << shown;
+    if (waitForInput({terminal.master()}, 0) == 0)
+      shown.append(bytes, static_cast<size_t>(std::max<long>(
+                              0, readDescriptor(terminal.master(), bytes, sizeof bytes))));
   }
+  closeDescriptor(output.fds[0]);
+  std::string rest;
+  terminal.closeTerminal();
+  drain(terminal.master(), terminal.master(), rest, rest);
+  EXPECT_EQ(waitForExit(pid), kEndedBySigpipe);
+  EXPECT_EQ(afterLastErasure(shown + rest), "");
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #if defined(__x86_64__)
+#include <cpuid.h>
 #include <emmintrin.h>
 
 #include "row_scan_blocks.h"
@@ -43,17 +44,22 @@ BlockMasks masksSse2(const char* block) {
   return masks;
 }
 
-bool haveVectorCounters() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("popcnt");
+// The registers the system saves on a task switch (XCR0); only what it saves
+// may be used.
+uint64_t savedRegisterState() {
+  uint32_t low = 0;
+  uint32_t high = 0;
+  __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+  return uint64_t{high} << 32 | low;
 }
 
 RowCounter fastestCounter() {
-  if (!haveVectorCounters())
+  X86Features cpu = x86Features();
+  if (!cpu.popcnt)
     return countInBlocks<masksSse2>;
-  if (__builtin_cpu_supports("avx512bw"))
+  if (cpu.avx512bw)
     return countRowLinesAvx512;
-  if (__builtin_cpu_supports("avx2"))
+  if (cpu.avx2)
     return countRowLinesAvx2;
   return countInBlocks<masksSse2>;
 }
@@ -62,6 +68,26 @@ const RowCounter fastest = fastestCounter();
 
 }  // namespace
 
+// Asked of the CPU itself rather than through __builtin_cpu_supports, whose
+// runtime support not every toolchain links (zig's for macOS lacks it).
+X86Features x86Features() {
+  X86Features features;
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0)
+    return features;
+  features.popcnt = (ecx & bit_POPCNT) != 0;
+  if ((ecx & bit_OSXSAVE) == 0 || (ecx & bit_AVX) == 0)
+    return features;
+  uint64_t saved = savedRegisterState();
+  bool ymmSaved = (saved & 0x6) == 0x6;    // SSE and AVX state
+  bool zmmSaved = (saved & 0xe6) == 0xe6;  // and the AVX-512 opmask and upper registers
+  if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) == 0)
+    return features;
+  features.avx2 = ymmSaved && (ebx & bit_AVX2) != 0;
+  features.avx512bw = zmmSaved && (ebx & bit_AVX512F) != 0 && (ebx & bit_AVX512BW) != 0;
+  return features;
+}
+
 RowRun countRowLines(std::string_view text, uint64_t maxRows) {
   return fastest(text, maxRows);
 }
@@ -69,9 +95,10 @@ RowRun countRowLines(std::string_view text, uint64_t maxRows) {
 std::vector<std::pair<const char*, RowCounter>> rowCountersForThisCpu() {
   std::vector<std::pair<const char*, RowCounter>> counters{{"portable", countRowLinesPortable},
                                                            {"sse2", countInBlocks<masksSse2>}};
-  if (haveVectorCounters() && __builtin_cpu_supports("avx2"))
+  X86Features cpu = x86Features();
+  if (cpu.popcnt && cpu.avx2)
     counters.emplace_back("avx2", countRowLinesAvx2);
-  if (haveVectorCounters() && __builtin_cpu_supports("avx512bw"))
+  if (cpu.popcnt && cpu.avx512bw)
     counters.emplace_back("avx512", countRowLinesAvx512);
   return counters;
 }

@@ -34,4 +34,15 @@ RowRun countRowLinesPortable(std::string_view text, uint64_t maxRows);
 using RowCounter = RowRun (*)(std::string_view text, uint64_t maxRows);
 std::vector<std::pair<const char*, RowCounter>> rowCountersForThisCpu();
 
+#if defined(__x86_64__)
+// What countRowLines may use on this x86-64 CPU: the instructions the CPU has
+// and, for the wider vectors, whose registers the system saves.
+struct X86Features {
+  bool popcnt = false;
+  bool avx2 = false;
+  bool avx512bw = false;
+};
+X86Features x86Features();
+#endif
+
 #endif  // STREAMTRIM_ROW_SCAN_H

@@ -1,5 +1,6 @@
 // The streamtrim-verify command:
 //   streamtrim-verify [--any-sample] <cutlog> [<inputfile>]
+//   streamtrim-verify --version
 //
 // Checks a cut log alone or against its original (verifier.h), prints one
 // line per cut result and a summary on standard output, and each problem on
@@ -29,16 +30,18 @@ const char* progname = "streamtrim-verify";
 
 void printUsage(FILE* to) {
   std::fprintf(to,
-               "usage: %s [--any-sample] <cutlog> [<inputfile>]\n\n"
+               "usage: %s [--any-sample] <cutlog> [<inputfile>]\n"
+               "       %s --version\n\n"
                "Checks that a query-stream log cut by streamtrim is a faithful cut.\n"
                "Alone it checks every cut result's shape and that its random rows are\n"
                "the ones streamtrim draws; with the original log it also checks that\n"
                "every line and every kept row is the original's.\n\n"
                "\t--any-sample  accept any random rows that meet the reporting rule\n"
+               "\t--version     print the version and exit\n"
                "\tcutlog        the cut log to check\n"
                "\tinputfile     the log it was cut from\n\n"
                "Exit status: 0 verified, 1 a violation found, 2 could not check.\n",
-               progname);
+               progname, progname);
 }
 
 [[noreturn]] void usageError(const std::string& what) {
@@ -62,6 +65,9 @@ VerifyOptions parseArguments(const std::vector<std::string>& arguments) {
       options.anySample = true;
     } else if (arg == "--help") {
       printUsage(stdout);
+      std::exit(std::fflush(stdout) == 0 ? kVerified : kCannotCheck);
+    } else if (arg == "--version") {
+      std::printf("%s %s\n", progname, STREAMTRIM_VERSION);
       std::exit(std::fflush(stdout) == 0 ? kVerified : kCannotCheck);
     } else {
       usageError("unknown option " + printableName(arg));
