@@ -5,8 +5,9 @@
 // With a 0xF8 directive one byte of the log is changed between the tool's
 // passes ('|' to '#', any other byte to '|'), the log's size and age kept, as
 // only its content tells the change. The tool must fail when the tables' row
-// counts changed, unless the byte lies among the rows of a cut table, which
-// the output pass partly steps over; it must not fail when they did not.
+// counts changed, unless the byte lies among the rows of a cut table, most of
+// which the output pass steps over, to where the first pass found them. It
+// must not fail when they did not change.
 //
 // It also holds every row counter this CPU runs against the portable one,
 // those the tool does not pick on this machine included, so that the fuzzer

@@ -42,7 +42,7 @@ echo "== building ${targets[*]} in $build"
 # dictionaries hold the values the tool compares with. (Its memcmp calls,
 # which libFuzzer intercepts, still feed the mutations.)
 for source in "$root"/script/tools/*.cpp; do
-  case "$(basename "$source")" in driver.cpp | verify_driver.cpp | *_windows.cpp) continue ;; esac
+  case "$(basename "$source")" in driver.cpp | verify_driver.cpp | *windows*) continue ;; esac
   compile "${flags[@]}" -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-coverage=trace-cmp \
     -fsanitize-coverage-ignorelist="$root/fuzz/coverage_ignore.txt" \
     -c "$source" -o "$build/obj/tool_$(basename "$source" .cpp).o"

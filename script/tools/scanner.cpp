@@ -26,6 +26,7 @@ struct Scan {
   uint64_t tablesBegun = 0;  // the current or last table is number tablesBegun - 1
   CutState cut;
   bool indexing = false;      // gathering: whether the current table may be cut
+  uint64_t firstRow = 0;      // gathering: where the rows of the current table start
   bool listedCut = false;     // output: whether the gathering pass found the current table cut
   size_t cutTablesBegun = 0;  // output: the current cut table is number cutTablesBegun - 1
   RowCountDigest uncut;       // output: the tables not cut so far
@@ -55,6 +56,7 @@ void beginGatheredTable(Scan& scan) {
       mayTruncateOutputOfQuery(scan.curQueryNr, std::numeric_limits<uint64_t>::max(), scan.sizes);
   if (scan.indexing)
     scan.gathered.index.beginTable();
+  scan.firstRow = scan.reader.offset();
 }
 
 void endGatheredTable(Scan& scan, uint64_t table) {
@@ -66,6 +68,7 @@ void endGatheredTable(Scan& scan, uint64_t table) {
   if (cut) {
     gathered.rows.push_back(scan.total_rows);
     gathered.cutTable.push_back(table);
+    gathered.firstRow.push_back(scan.firstRow);
   } else {
     gathered.uncut.add(table, scan.total_rows);
   }
@@ -81,6 +84,10 @@ void beginWrittenTable(Scan& scan, uint64_t table) {
   scan.listedCut = next < gathered.cutTable.size() && gathered.cutTable[next] == table;
   scan.cut.truncateThisResult = false;
   if (scan.listedCut) {
+    // Another table taken for this one would lead the jumps to the rows of
+    // this one, wherever they are now, and hide the change.
+    if (scan.reader.offset() != gathered.firstRow[next])
+      failChanged(scan);
     ++scan.cutTablesBegun;
     decideCut(scan.cut, scan.curQueryNr, gathered.rows[next], scan.sizes);
   }

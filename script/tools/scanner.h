@@ -34,6 +34,7 @@ struct GatheredLog {
   uint64_t tables = 0;             // result tables seen, cut or not
   std::vector<uint64_t> rows;      // rows of each table that is cut, in order of appearance
   std::vector<uint64_t> cutTable;  // which table, counted from 0 among all, each of those is
+  std::vector<uint64_t> firstRow;  // where the rows of each of those start in the log
   RowCountDigest uncut;            // (table, rows) of every table that is not cut
   RowIndex index;                  // checkpoints of the cut tables, numbered as in rows
 };
