@@ -59,10 +59,11 @@ llvm-cov-14 report "${objects[@]:1}" -instr-profile="$build/coverage.profdata" \
   "$root/script/tools" >"$build/report.txt"
 # Columns of llvm-cov's report: file, regions (3), functions (3), lines (3),
 # branches (3); the files are named relative to script/tools/.
+awk 'NR > 2 && NF == 13 && $1 !~ /^-/ && $1 != "TOTAL" {
+  printf "%-24s %6s %6s %8s %6s %6s %8s\n", $1, $8, $9, $10, $11, $12, $13
+}' "$build/report.txt" | sort
 awk '
-  NR > 2 && NF == 13 && $1 !~ /^-/ {
-    printf "%-24s %6s %6s %8s %6s %6s %8s\n", $1, $8, $9, $10, $11, $12, $13
-  }
+  $1 == "TOTAL" { printf "%-24s %6s %6s %8s %6s %6s %8s\n", $1, $8, $9, $10, $11, $12, $13 }
   $1 ~ /^(scanner|result_cutter|sampler|verifier|cut_shape|original_log)\.cpp$/ {
     lines += $8; missed += $9
   }
