@@ -62,8 +62,8 @@ done
 
 ((seconds > 0)) || exit 0
 
-# Each input is small: a few kB expand to logs of thousands of lines, and the
-# checker's raw cut logs need no more.
+# Each input is small: a few bytes expand to logs of hundreds of lines, and
+# the checker's raw cut logs need no more than a few kB.
 status=0
 for target in "${targets[@]}"; do
   rm -rf "$build/corpus/$target"
@@ -71,7 +71,7 @@ for target in "${targets[@]}"; do
   cp -r "$root/fuzz/corpus/$target" "$build/corpus/$target"
   echo "== fuzzing $target for ${seconds}s"
   if ! "$build/${target}_fuzzer" -max_total_time="$seconds" -dict="$root/fuzz/$target.dict" \
-    -max_len=8192 -timeout=60 -rss_limit_mb=2048 -print_final_stats=1 \
+    -max_len=4096 -timeout=60 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$build/artifacts/$target-" "$build/corpus/$target"; then
     echo "== $target: a finding, left in $build/artifacts/"
     status=1

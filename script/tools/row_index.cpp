@@ -11,10 +11,12 @@ void RowIndex::noteRow(uint64_t rowNr, uint64_t offset) {
   if (rowNr == 0 || ((rowNr - 1) & (stride - 1)) != 0 ||
       ((rowNr - 1) >> strideLog2_) != offsets_.size() - currentStart_ + 1)
     return;
-  // Filled up to the budget, the offsets never move to a larger copy. An
-  // index that never notes a checkpoint (no table that may be cut has more
-  // rows than a stride) allocates nothing.
-  if (offsets_.capacity() == 0)
+  // While they are few, the offsets grow as a vector does; past that they
+  // take the whole budget at once and, filled up to it, never move to a
+  // larger copy. An index of a few checkpoints (the fuzz targets' thousands
+  // of small logs a second) costs a few bytes, one of none nothing.
+  constexpr size_t kFewCheckpoints = 4096;
+  if (offsets_.size() == offsets_.capacity() && offsets_.capacity() >= kFewCheckpoints)
     offsets_.reserve(kMaxCheckpoints + 1);
   offsets_.push_back(offset);
   if (offsets_.size() > kMaxCheckpoints)
