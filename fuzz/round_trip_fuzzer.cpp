@@ -5,10 +5,10 @@
 // deletion markers), which alone no reader can tell from a cut.
 //
 // Then one edit is made to the cut: a byte changed, a line dropped or
-// doubled, or a number changed by one. Checked against the log, the edited
-// cut must fail exactly when it differs from the tool's cut, in both modes;
-// alone it must fail whenever the edit touches a cut result's numbering (a
-// deletion marker or a " [row: N]").
+// doubled, or a number changed by one. Checked strictly against the log, the
+// edited cut must fail exactly when it differs from the tool's cut; alone it
+// must fail, strictly and for any sample, whenever the edit touches a cut
+// result's numbering (a deletion marker or a " [row: N]").
 
 #include <algorithm>
 #include <cstdint>
