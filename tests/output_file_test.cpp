@@ -1,12 +1,9 @@
 #include "output_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "failure.h"
 #include "test_support.h"
@@ -46,20 +43,17 @@ TEST(OutputFile, WritesLinesRowsAndMarkers) {
 TEST(OutputFile, EmptyPathIsStandardOutput) {
   // Standard output goes to a file meanwhile, as the OutputFile closes it.
   TempDir dir;
-  std::fflush(stdout);
-  int saved = ::dup(STDOUT_FILENO);
-  int fd = ::open(dir.file("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  ASSERT_TRUE(saved >= 0 && fd >= 0 && ::dup2(fd, STDOUT_FILENO) == STDOUT_FILENO);
-  ::close(fd);
   std::string name;
-  std::string failure = failureOf([&] {
-    std::unique_ptr<OutputFile> out = openOutputFile("");
-    name = out->name();
-    out->writeLine("to standard output");
-    out->close();
-  });
-  ::dup2(saved, STDOUT_FILENO);
-  ::close(saved);
+  std::string failure;
+  {
+    StandardOutputRedirect redirect(dir.file("stdout"));
+    failure = failureOf([&] {
+      std::unique_ptr<OutputFile> out = openOutputFile("");
+      name = out->name();
+      out->writeLine("to standard output");
+      out->close();
+    });
+  }
   EXPECT_EQ(failure, "");
   EXPECT_EQ(name, "standard output");
   EXPECT_EQ(readFile(dir.file("stdout")), "to standard output\n");
@@ -68,9 +62,16 @@ TEST(OutputFile, EmptyPathIsStandardOutput) {
 TEST(OutputFile, FailuresNameTheOutputAndTheReason) {
   TempDir dir;
   std::string missing = dir.file("missing/out");
-  EXPECT_EQ(failureOf([&] { openOutputFile(missing); }), missing + ": No such file or directory");
-  EXPECT_EQ(failureOf([] { openOutputFile("/dev/full")->writeLine("x"); }),
-            "/dev/full: No space left on device");
+  EXPECT_EQ(failureOf([&] { openOutputFile(missing); }),
+            missing + ": " + systemReason(SystemError::kNoSuchDirectory));
+}
+
+TEST(OutputFile, WriteToAFullDeviceNamesTheOutputAndTheReason) {
+  const char* full = fullDevice();
+  if (full == nullptr)
+    GTEST_SKIP() << "this system has no device that is always full";
+  EXPECT_EQ(failureOf([&] { openOutputFile(full)->writeLine("x"); }),
+            std::string(full) + ": " + systemReason(SystemError::kNoSpace));
 }
 
 TEST(OutputFile, RefusesToOverwriteTheInputAndTruncatesOnlyOnRequest) {
@@ -78,10 +79,12 @@ TEST(OutputFile, RefusesToOverwriteTheInputAndTruncatesOnlyOnRequest) {
   std::string log = dir.file("log");
   writeFile(log, "the log\n");
   writeFile(dir.file("other"), "the log\n");
-  ASSERT_EQ(::link(log.c_str(), dir.file("hard").c_str()), 0);
-  ASSERT_EQ(::symlink(log.c_str(), dir.file("soft").c_str()), 0);
+  createHardLink(log, dir.file("hard"));
+  std::vector<std::string> names = {"log", "hard"};
+  if (createSymlink(log, dir.file("soft")))  // Windows lets only some users make one
+    names.push_back("soft");
   FileStamp stamp = openInputFile(log)->stamp();
-  for (const char* name : {"log", "hard", "soft"}) {
+  for (const std::string& name : names) {
     std::string what = failureOf([&] { openOutputFile(dir.file(name))->refuseToOverwrite(stamp); });
     EXPECT_EQ(what.rfind(dir.file(name) + ": ", 0), 0u) << name << ": " << what;
   }
@@ -96,5 +99,5 @@ TEST(OutputFile, RefusesToOverwriteTheInputAndTruncatesOnlyOnRequest) {
   other->close();
   EXPECT_EQ(readFile(dir.file("other")), "new\n");
 
-  EXPECT_EQ(failureOf([] { openOutputFile("/dev/null")->truncate(); }), "");  // not a regular file
+  EXPECT_EQ(failureOf([] { openOutputFile(kNullDevice)->truncate(); }), "");  // not a regular file
 }

@@ -10,7 +10,7 @@
 
 namespace {
 
-std::vector<uint32_t> parseNumbers(const std::string& text) {
+[[maybe_unused]] std::vector<uint32_t> parseNumbers(const std::string& text) {
   std::vector<uint32_t> values;
   const char* cursor = text.c_str();
   for (char* end = nullptr;; cursor = end) {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <bit>
 #include <cstdint>
 #include <set>
 #include <sstream>
@@ -116,6 +116,29 @@ TEST(Sampler, SampleReplacesWhatTheSetHeld) {
   }
 }
 
+namespace {
+
+// r * 2^-31 * width + min as one fused multiply-add gives it: the exact value
+// rounded once to a double (to nearest, ties to even), then truncated toward
+// zero. Worked out in integers, which hold the exact value for a width below
+// 2^32; std::fma is no reference, since mingw-w64's rounds twice.
+uint64_t fusedScaling(uint32_t r, uint64_t min, uint64_t width) {
+  uint64_t scaled = uint64_t{r} * width + (min << 31);  // the exact value times 2^31
+  int bits = std::bit_width(scaled);
+  if (bits > 53) {
+    int dropped = bits - 53;
+    uint64_t rest = scaled & ((uint64_t{1} << dropped) - 1);
+    uint64_t half = uint64_t{1} << (dropped - 1);
+    scaled >>= dropped;
+    if (rest > half || (rest == half && (scaled & 1) != 0))
+      ++scaled;
+    scaled <<= dropped;
+  }
+  return scaled >> 31;
+}
+
+}  // namespace
+
 // These inputs were found by searching the sampler's ranges (results of
 // millions to billions of rows, where the product is no longer exact): for
 // them, rounding the product before adding min gives another row than one
@@ -134,10 +157,8 @@ TEST(Sampler, ScalingRoundsEachStepOnItsOwn) {
   for (const Case& c : kCases) {
     SCOPED_TRACE("r = " + std::to_string(c.r) + ", rows = " + std::to_string(c.rowsOfQuery));
     uint64_t min = 1001, max = c.rowsOfQuery - 1000;
-    volatile double fraction = static_cast<double>(c.r) * 0x1p-31;
-    volatile double width = static_cast<double>(max - min + 1);
-    volatile double offset = static_cast<double>(min);
-    EXPECT_NE(static_cast<uint64_t>(std::fma(fraction, width, offset)), c.unfused)
+    ASSERT_LT(max - min + 1, uint64_t{1} << 32);
+    EXPECT_NE(fusedScaling(c.r, min, max - min + 1), c.unfused)
         << "this case does not tell fused from unfused scaling";
     EXPECT_EQ(scaleRandomValue(c.r, min, max), c.unfused);
   }

@@ -1,9 +1,6 @@
 #include "scanner.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <utime.h>
 
 #include <string>
 
@@ -88,10 +85,7 @@ TEST(Scanner, RefusesALogThatChangedAfterTheGatheringPass) {
       {"grown", [](const std::string& p, const std::string& c) { writeFile(p, c + "x|more\n"); }},
       {"shrunk", [](const std::string& p, const std::string& c) { writeFile(p, c.substr(9)); }},
       {"touched", [](const std::string& p, const std::string&) {
-         struct utimbuf times {
-           1000000000, 1000000000
-         };
-         ::utime(p.c_str(), &times);
+         setModificationTime(p, {1000000000, 0});
        }}};
   for (const Change& change : changes) {
     writeFile(log, content);
@@ -115,12 +109,10 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 // Rewrites path with content of the same size and gives it back its
 // modification time, so that only the row counts can tell the change.
 void rewriteUnnoticed(const std::string& path, const std::string& content) {
-  struct stat before {};
-  ASSERT_EQ(::stat(path.c_str(), &before), 0);
-  ASSERT_EQ(content.size(), static_cast<size_t>(before.st_size));
+  ModificationTime before = modificationTime(path);
+  ASSERT_EQ(content.size(), fileSize(path));
   writeFile(path, content);
-  const timespec times[2] = {before.st_atim, before.st_mtim};
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  setModificationTime(path, before);
 }
 
 TEST(Scanner, RefusesChangedRowCountsWhenSizeAndTimeStayTheSame) {

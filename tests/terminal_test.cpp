@@ -6,16 +6,10 @@
 // the run's output for a while: streamtrim waits to write a line, and the
 // status line is due as soon as it reads on.
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <functional>
 #include <regex>
 #include <string>
@@ -38,19 +32,19 @@ const StreamLog& longLog() {
 // Reads outFd and errFd (which may be the same) until both end: a pipe
 // without writers, a terminal without programs on it.
 void drain(int outFd, int errFd, std::string& out, std::string& err) {
-  std::vector<pollfd> open = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+  std::vector<int> open = {outFd, errFd};
   if (errFd == outFd)
     open.pop_back();
   char bytes[65536];
   while (!open.empty()) {
-    ASSERT_GT(::poll(open.data(), open.size(), 60000), 0) << "the run hangs";
-    for (size_t i = open.size(); i-- > 0;) {
-      ssize_t got = open[i].revents != 0 ? ::read(open[i].fd, bytes, sizeof bytes) : -1;
-      if (got > 0)
-        (open[i].fd == outFd ? out : err).append(bytes, static_cast<size_t>(got));
-      else if (open[i].revents != 0 && (got == 0 || errno != EINTR))
-        open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
-    }
+    int ready = waitForInput(open, 60000);
+    ASSERT_GE(ready, 0) << "the run hangs";
+    int fd = open[static_cast<size_t>(ready)];
+    long got = readDescriptor(fd, bytes, sizeof bytes);
+    if (got > 0)
+      (fd == outFd ? out : err).append(bytes, static_cast<size_t>(got));
+    else
+      open.erase(open.begin() + ready);
   }
 }
 
@@ -61,7 +55,8 @@ struct StalledRun {
 };
 
 // Runs streamtrim with args, standard output on outWrite and standard error
-// on errWrite, which the caller's outRead and errRead read. Once the output
+// on errWrite (closed here once the run has them), which the caller's outRead
+// and errRead read. Once the output
 // has begun, the test reads nothing for 1.3 seconds, runs meanwhile, then
 // reads everything to the end.
 StalledRun runStalled(
@@ -69,11 +64,11 @@ StalledRun runStalled(
     const std::function<void()>& meanwhile = [] {}) {
   StalledRun run;
   int pid = startStreamtrim(args, outWrite, errWrite);
-  ::close(outWrite);
-  if (errWrite != outWrite)
-    ::close(errWrite);
-  pollfd output = {outRead, POLLIN, 0};
-  EXPECT_EQ(::poll(&output, 1, 60000), 1) << "no output";
+  const bool oneWriter = errWrite == outWrite;
+  closeDescriptor(outWrite);
+  if (!oneWriter)
+    closeDescriptor(errWrite);
+  EXPECT_EQ(waitForInput({outRead}, 60000), 0) << "no output";
   std::this_thread::sleep_for(std::chrono::milliseconds(1300));
   meanwhile();
   drain(outRead, errRead, run.out, run.err);
@@ -88,23 +83,10 @@ std::string afterLastErasure(const std::string& text) {
   return erased == text.npos ? "(never erased) " + text : text.substr(erased + 4);
 }
 
-struct Pipe {
-  Pipe() {
-    // Close-on-exec: a run must not hold the read end, or it would never
-    // see its reader quit.
-    if (::pipe(fds) != 0 || ::fcntl(fds[0], F_SETFD, FD_CLOEXEC) != 0)
-      throw std::runtime_error("pipe failed");
-  }
-  ~Pipe() {
-    if (fds[0] >= 0)
-      ::close(fds[0]);
-  }
-  int fds[2];
-};
-
 }  // namespace
 
 TEST(Terminal, LongRunShowsStatusLineThenLeavesOnlyTheSummary) {
+  SKIP_UNLESS_POSIX("needs a pseudo-terminal");
   TempDir dir;
   writeFile(dir.file("in.log"), longLog().text());
   PseudoTerminal terminal;
@@ -125,14 +107,14 @@ TEST(Terminal, LongRunShowsStatusLineThenLeavesOnlyTheSummary) {
 }
 
 TEST(Terminal, FailureErasesTheStatusLineBeforeTheError) {
+  SKIP_UNLESS_POSIX("needs a pseudo-terminal");
   TempDir dir;
   const std::string log = dir.file("in.log");
   writeFile(log, longLog().text());
   PseudoTerminal terminal;
   Pipe output;
-  StalledRun run =
-      runStalled({log}, output.fds[0], output.fds[1], terminal.master(), terminal.terminal(),
-                 [&] { std::ofstream(log, std::ios::app) << "-- TPC-H Query 1\n"; });
+  StalledRun run = runStalled({log}, output.fds[0], output.fds[1], terminal.master(),
+                              terminal.terminal(), [&] { appendFile(log, "-- TPC-H Query 1\n"); });
   terminal.closeTerminal();
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("\rstreamtrim: pass 2/2 "), std::string::npos) << run.err;
@@ -140,19 +122,23 @@ TEST(Terminal, FailureErasesTheStatusLineBeforeTheError) {
             "streamtrim: " + log + ": the log changed while streamtrim was reading it\n");
 }
 
-TEST(Terminal, NothingShowsWithoutTerminalOrWhenTheOutputIsATerminal) {
+TEST(Terminal, NothingShowsWhenStandardErrorIsNoTerminal) {
+  TempDir dir;
+  const std::string log = dir.file("in.log");
+  writeFile(log, longLog().text());
+  Pipe output, error;
+  StalledRun run = runStalled({log}, output.fds[0], output.fds[1], error.fds[0], error.fds[1]);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_FALSE(run.out.empty());
+}
+
+TEST(Terminal, NothingShowsWhenTheOutputIsATerminal) {
+  SKIP_UNLESS_POSIX("needs a pseudo-terminal");
   TempDir dir;
   const std::string log = dir.file("in.log");
   writeFile(log, longLog().text());
   const std::string expected = runStreamtrim({log}).out;
-  {
-    SCOPED_TRACE("standard error a pipe");
-    Pipe output, error;
-    StalledRun run = runStalled({log}, output.fds[0], output.fds[1], error.fds[0], error.fds[1]);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
-    EXPECT_FALSE(run.out.empty());
-  }
   // The cut log on a terminal: standard output, the controlling terminal by
   // the name /dev/tty, or another terminal by its own name.
   enum class Output { kStandardOutput, kDevTty, kOtherTerminal };
@@ -176,6 +162,7 @@ TEST(Terminal, NothingShowsWithoutTerminalOrWhenTheOutputIsATerminal) {
 }
 
 TEST(Terminal, StatusLinesFitANarrowWindow) {
+  SKIP_UNLESS_POSIX("needs a pseudo-terminal");
   TempDir dir;
   writeFile(dir.file("in.log"), longLog().text());
   constexpr size_t kColumns = 30;
@@ -200,31 +187,31 @@ TEST(Terminal, StatusLinesFitANarrowWindow) {
 // SIGPIPE as a pipeline's writer does, silently, but with the status line
 // erased first.
 TEST(Terminal, AReaderThatQuitsEndsTheRunQuietlyWithTheStatusLineErased) {
+  SKIP_UNLESS_POSIX("needs a pseudo-terminal");
   TempDir dir;
   writeFile(dir.file("in.log"), longLog().text());
   PseudoTerminal terminal;
   Pipe output;
   int pid = startStreamtrim({dir.file("in.log")}, output.fds[1], terminal.terminal());
-  ::close(output.fds[1]);
-  pollfd ready = {output.fds[0], POLLIN, 0};
-  ASSERT_EQ(::poll(&ready, 1, 60000), 1) << "no output";
+  closeDescriptor(output.fds[1]);
+  ASSERT_EQ(waitForInput({output.fds[0]}, 60000), 0) << "no output";
   std::this_thread::sleep_for(std::chrono::milliseconds(1300));
   // Reads on until the status line shows, then quits.
   const std::string statusLine = "\rstreamtrim: pass 2/2 ";
   std::string shown;
   char bytes[65536];
   while (shown.find(statusLine) == std::string::npos) {
-    pollfd fds[2] = {{output.fds[0], POLLIN, 0}, {terminal.master(), POLLIN, 0}};
-    ASSERT_GT(::poll(fds, 2, 60000), 0) << "the run hangs";
-    ASSERT_GT(::read(output.fds[0], bytes, sizeof bytes), 0) << "the cut log ended: " << shown;
-    if ((fds[1].revents & POLLIN) != 0)
-      shown.append(bytes, static_cast<size_t>(std::max<ssize_t>(
-                              0, ::read(terminal.master(), bytes, sizeof bytes))));
+    ASSERT_GE(waitForInput({output.fds[0], terminal.master()}, 60000), 0) << "the run hangs";
+    ASSERT_GT(readDescriptor(output.fds[0], bytes, sizeof bytes), 0)
+        << "the cut log ended: " << shown;
+    if (waitForInput({terminal.master()}, 0) == 0)
+      shown.append(bytes, static_cast<size_t>(std::max<long>(
+                              0, readDescriptor(terminal.master(), bytes, sizeof bytes))));
   }
-  ::close(std::exchange(output.fds[0], -1));
+  closeDescriptor(output.fds[0]);
   std::string rest;
   terminal.closeTerminal();
   drain(terminal.master(), terminal.master(), rest, rest);
-  EXPECT_EQ(waitForExit(pid), 128 + SIGPIPE);
+  EXPECT_EQ(waitForExit(pid), kEndedBySigpipe);
   EXPECT_EQ(afterLastErasure(shown + rest), "");
 }

@@ -1,42 +1,39 @@
+// The helpers every system shares; test_support_posix.cpp and
+// test_support_windows.cpp hold the rest.
+
 #include "test_support.h"
 
-#include <fcntl.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
+#include <system_error>
 
-TempDir::TempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern =
-      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/streamtrim-test-XXXXXX";
-  if (::mkdtemp(pattern.data()) == nullptr)
-    throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+std::filesystem::path fsPath(const std::string& path) {
+  return std::filesystem::path(std::u8string(path.begin(), path.end()));
 }
 
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
+namespace {
 
-void writeFile(const std::string& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+void putFile(const std::string& path, const std::string& content, std::ios::openmode mode) {
+  std::ofstream out(fsPath(path), std::ios::binary | mode);
   out << content;
   if (!out.flush())
     throw std::runtime_error("cannot write " + path);
 }
 
+}  // namespace
+
+void writeFile(const std::string& path, const std::string& content) {
+  putFile(path, content, std::ios::trunc);
+}
+
+void appendFile(const std::string& path, const std::string& content) {
+  putFile(path, content, std::ios::app);
+}
+
 std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(fsPath(path), std::ios::binary);
   if (!in)
     throw std::runtime_error("cannot read " + path);
   std::ostringstream content;
@@ -45,85 +42,34 @@ std::string readFile(const std::string& path) {
 }
 
 uint64_t fileSize(const std::string& path) {
-  return std::filesystem::file_size(path);
+  return std::filesystem::file_size(fsPath(path));
 }
 
 bool fileExists(const std::string& path) {
-  struct stat info;
-  return ::lstat(path.c_str(), &info) == 0;
+  std::error_code error;
+  return std::filesystem::exists(std::filesystem::symlink_status(fsPath(path), error));
 }
 
-namespace {
-
-std::string drain(int fd) {
-  std::string text;
-  char buffer[65536];
-  for (;;) {
-    ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got > 0) {
-      text.append(buffer, static_cast<size_t>(got));
-    } else if (got == 0 || errno != EINTR) {
-      break;
-    }
-  }
-  ::close(fd);
-  return text;
+void createDirectory(const std::string& path) {
+  if (!std::filesystem::create_directory(fsPath(path)))
+    throw std::runtime_error(path + " exists already");
 }
 
-}  // namespace
+void createHardLink(const std::string& target, const std::string& link) {
+  std::filesystem::create_hard_link(fsPath(target), fsPath(link));
+}
 
-RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     const RunOptions& options) {
-  int outPipe[2];
-  int errPipe[2];
-  if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0)
-    throw std::runtime_error("pipe failed");
-  pid_t child = ::fork();
-  if (child < 0)
-    throw std::runtime_error("fork failed");
-  if (child == 0) {
-    ::dup2(errPipe[1], STDERR_FILENO);
-    if (options.closeStdout) {
-      ::close(STDOUT_FILENO);
-    } else if (!options.stdoutPath.empty()) {
-      int fd = ::open(options.stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (fd < 0)
-        ::_exit(126);
-      ::dup2(fd, STDOUT_FILENO);
-      ::close(fd);
-    } else if (!options.stdoutAppendPath.empty()) {
-      int fd = ::open(options.stdoutAppendPath.c_str(), O_WRONLY | O_APPEND);
-      if (fd < 0)
-        ::_exit(126);
-      ::dup2(fd, STDOUT_FILENO);
-      ::close(fd);
-    } else {
-      ::dup2(outPipe[1], STDOUT_FILENO);
-    }
-    ::close(outPipe[0]);
-    ::close(outPipe[1]);
-    ::close(errPipe[0]);
-    ::close(errPipe[1]);
-    if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0)
-      ::_exit(126);
-    std::vector<char*> argv;
-    for (const std::string& arg : args)
-      argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
-  ::close(outPipe[1]);
-  ::close(errPipe[1]);
-  RunResult result;
-  std::thread errReader([&] { result.err = drain(errPipe[0]); });
-  result.out = drain(outPipe[0]);
-  errReader.join();
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return result;
+bool createSymlink(const std::string& target, const std::string& link) {
+  std::error_code error;
+  std::filesystem::create_symlink(fsPath(target), fsPath(link), error);
+#ifdef _WIN32
+  if (error == std::errc::operation_not_permitted || error == std::errc::permission_denied ||
+      error == std::errc::function_not_supported || error == std::errc::not_supported)
+    return false;
+#endif
+  if (error)
+    throw std::system_error(error, "cannot link " + link + " to " + target);
+  return true;
 }
 
 namespace {
@@ -139,7 +85,8 @@ void appendWords(std::vector<std::string>& argv, const char* text) {
 // runs the binary, e.g. "valgrind -q --error-exitcode=99". A cross build whose
 // binaries this machine cannot start by itself defines STREAMTRIM_TEST_EMULATOR
 // (e.g. "/usr/bin/qemu-aarch64 -L /usr/aarch64-linux-gnu"), which comes next.
-// The program to run comes first.
+// The program to run comes first; a program named without a directory is
+// looked for in /usr/bin on POSIX and along PATH on Windows.
 std::vector<std::string> builtCommand(const char* binary, const std::vector<std::string>& args,
                                       bool wrapped = true) {
   std::vector<std::string> argv;
@@ -151,10 +98,14 @@ std::vector<std::string> builtCommand(const char* binary, const std::vector<std:
 #endif
   argv.push_back(binary);
   argv.insert(argv.end(), args.begin(), args.end());
+#ifdef _WIN32
+  argv.insert(argv.begin(), argv.front());
+#else
   if (argv.front().find('/') == std::string::npos)
     argv.insert(argv.begin(), "/usr/bin/" + argv.front());
   else
     argv.insert(argv.begin(), argv.front());
+#endif
   return argv;
 }
 
@@ -186,61 +137,5 @@ RunResult runSamplerProbe(const std::vector<std::string>& args) {
 
 int startStreamtrim(const std::vector<std::string>& args, int outFd, int errFd) {
   std::vector<std::string> command = builtCommand(STREAMTRIM_BINARY, args);
-  pid_t child = ::fork();
-  if (child < 0)
-    throw std::runtime_error("fork failed");
-  if (child == 0) {
-    // A terminal on standard error becomes the run's controlling terminal,
-    // as a shell's is: /dev/tty then names it.
-    if (::isatty(errFd) != 0 && ::setsid() >= 0)
-      ::ioctl(errFd, TIOCSCTTY, 0);
-    ::dup2(outFd, STDOUT_FILENO);
-    ::dup2(errFd, STDERR_FILENO);
-    std::vector<char*> argv;
-    for (auto arg = command.begin() + 1; arg != command.end(); ++arg)
-      argv.push_back(arg->data());
-    argv.push_back(nullptr);
-    ::execv(command.front().c_str(), argv.data());
-    ::_exit(127);
-  }
-  return child;
-}
-
-int waitForExit(int pid) {
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-PseudoTerminal::PseudoTerminal() {
-  master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
-    throw std::runtime_error("no pseudo-terminal");
-  terminalPath_ = ::ptsname(master_);
-  terminal_ = ::open(terminalPath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  termios mode;
-  if (terminal_ < 0 || ::tcgetattr(terminal_, &mode) != 0)
-    throw std::runtime_error("cannot open " + terminalPath_);
-  ::cfmakeraw(&mode);
-  ::tcsetattr(terminal_, TCSANOW, &mode);
-}
-
-PseudoTerminal::~PseudoTerminal() {
-  closeTerminal();
-  ::close(master_);
-}
-
-void PseudoTerminal::setWidth(int columns) {
-  winsize size{};
-  size.ws_row = 24;
-  size.ws_col = static_cast<unsigned short>(columns);
-  if (::ioctl(master_, TIOCSWINSZ, &size) != 0)
-    throw std::runtime_error("cannot set the width of " + terminalPath_);
-}
-
-void PseudoTerminal::closeTerminal() {
-  if (terminal_ >= 0)
-    ::close(terminal_);
-  terminal_ = -1;
+  return startProgram(command.front(), {command.begin() + 1, command.end()}, outFd, errFd);
 }

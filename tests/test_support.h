@@ -1,14 +1,31 @@
 // Helpers shared by the tests: scratch directories, files, and running the
-// built streamtrim binary as a user would.
+// built binaries as a user would.
+//
+// Paths are UTF-8 strings on every system. What differs between systems lives
+// in test_support_posix.cpp and test_support_windows.cpp; descriptors are file
+// descriptors, on Windows those of the C runtime.
 
 #ifndef STREAMTRIM_TEST_SUPPORT_H
 #define STREAMTRIM_TEST_SUPPORT_H
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-// A fresh directory under $TMPDIR (or /tmp), removed with its content.
+// Skips the rest of the current test where the system lacks what it needs
+// (reason says what), that is on Windows.
+#ifdef _WIN32
+#define SKIP_UNLESS_POSIX(reason) GTEST_SKIP() << "not on Windows: " << (reason)
+#else
+#define SKIP_UNLESS_POSIX(reason) static_cast<void>(0)
+#endif
+
+// A fresh directory under the system's place for temporary files ($TMPDIR or
+// /tmp; GetTempPathW on Windows), removed with its content. Its path uses '/'
+// on every system.
 class TempDir {
  public:
   TempDir();
@@ -23,10 +40,79 @@ class TempDir {
   std::string path_;
 };
 
+// The UTF-8 path as std::filesystem takes it on this system.
+std::filesystem::path fsPath(const std::string& path);
+
 void writeFile(const std::string& path, const std::string& content);
+void appendFile(const std::string& path, const std::string& content);
 std::string readFile(const std::string& path);
-bool fileExists(const std::string& path);
+bool fileExists(const std::string& path);  // also a link that points nowhere
 uint64_t fileSize(const std::string& path);
+
+void createDirectory(const std::string& path);
+void createHardLink(const std::string& target, const std::string& link);
+// Creates a symbolic link; false where the system refuses this process one
+// (Windows grants it only to some users), an exception on any other failure.
+bool createSymlink(const std::string& target, const std::string& link);
+
+// A file's modification time, exactly as the system keeps it.
+struct ModificationTime {
+  int64_t seconds = 0;      // since 1970-01-01 00:00 UTC
+  int64_t nanoseconds = 0;  // below a second
+};
+ModificationTime modificationTime(const std::string& path);
+void setModificationTime(const std::string& path, const ModificationTime& time);
+
+// Failures the tests provoke whose reason the tools give in the system's own
+// words: strerror's on POSIX, FormatMessage's on Windows.
+enum class SystemError {
+  kNoSuchFile,       // a missing file in a directory that exists
+  kNoSuchDirectory,  // a path through a directory that does not exist
+  kNoSuchOddName,    // a missing file whose name holds control bytes, which Windows forbids
+  kIsADirectory,     // a directory opened as a file
+  kNoSpace,          // a write to a full device
+};
+std::string systemReason(SystemError error);
+
+// The device that takes every write and gives nothing ("/dev/null", "NUL").
+extern const char kNullDevice[];
+
+// A device on which every write fails for want of space ("/dev/full"), or
+// null on a system without one.
+const char* fullDevice();
+
+// A named pipe nobody writes to, which a program opens by path: a FIFO in dir
+// on POSIX, a pipe under \\.\pipe\ with a few idle instances on Windows
+// (each open takes one, so it serves at most kOpens opens).
+class NamedPipe {
+ public:
+  static constexpr int kOpens = 8;
+
+  explicit NamedPipe(const TempDir& dir);
+  ~NamedPipe();
+  NamedPipe(const NamedPipe&) = delete;
+  NamedPipe& operator=(const NamedPipe&) = delete;
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::vector<void*> instances_;  // the server's handles, on Windows
+};
+
+// While it lives, this process's standard output goes to the file at path
+// (created or emptied); the destructor gives back the standard output it
+// replaced.
+class StandardOutputRedirect {
+ public:
+  explicit StandardOutputRedirect(const std::string& path);
+  ~StandardOutputRedirect();
+  StandardOutputRedirect(const StandardOutputRedirect&) = delete;
+  StandardOutputRedirect& operator=(const StandardOutputRedirect&) = delete;
+
+ private:
+  int saved_ = -1;
+};
 
 struct RunResult {
   int status = -1;  // exit status, or 128 + signal number
@@ -41,7 +127,9 @@ struct RunOptions {
   std::string cwd;               // when set, the process starts in this directory
 };
 
-// Runs program with args (argv[0] is program) and collects its output.
+// Runs program with args (argv[0] is program) and collects its output. On
+// Windows the arguments are quoted into one command line that the C runtime
+// splits back into the same args.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const RunOptions& options = {});
 
@@ -59,17 +147,52 @@ std::string emulatorPrefix();
 // Runs the built sampler_probe with args (never through the wrapper).
 RunResult runSamplerProbe(const std::vector<std::string>& args);
 
+// Starts program with args (argv[0] is program), its standard output on outFd
+// and its standard error on errFd, which, when it is a terminal, becomes its
+// controlling terminal; returns at once with the process id.
+int startProgram(const std::string& program, const std::vector<std::string>& args, int outFd,
+                 int errFd);
+
 // Starts the built streamtrim with args (through $STREAMTRIM_TEST_WRAPPER when
 // that is set), its standard output on outFd and its standard error on errFd,
 // which, when it is a terminal, becomes its controlling terminal; returns at
 // once with the process id.
 int startStreamtrim(const std::vector<std::string>& args, int outFd, int errFd);
 
-// Waits for the process and returns its exit status, or 128 + signal number.
+// Waits for a process startProgram started and returns its exit status, or
+// 128 + signal number.
 int waitForExit(int pid);
 
+// The status of a POSIX process ended by SIGPIPE (13 on every POSIX system),
+// as shells show it.
+inline constexpr int kEndedBySigpipe = 128 + 13;
+
+// A pipe: what is written to fds[1] is read from fds[0]. The write end is for
+// a program the test starts, to be closed once the program has it; no program
+// started inherits the read end, so that a reader that quits is seen to quit.
+// The destructor closes the read end unless it is -1.
+struct Pipe {
+  Pipe();
+  ~Pipe();
+  Pipe(const Pipe&) = delete;
+  Pipe& operator=(const Pipe&) = delete;
+  int fds[2] = {-1, -1};
+};
+
+// Closes fd unless it is -1 already, then sets it to -1.
+void closeDescriptor(int& fd);
+
+// Reads what fd has, waiting for it: the count of bytes read, 0 at the end (a
+// pipe without writers, a terminal without programs on it), -1 on an error.
+long readDescriptor(int fd, char* buffer, size_t size);
+
+// The index in fds of one that has something to read or has reached its end,
+// waiting up to milliseconds for one; -1 when none has by then.
+int waitForInput(const std::vector<int>& fds, int milliseconds);
+
 // A pseudo-terminal in raw mode, so that the bytes written to its terminal
-// side arrive at the controlling side unchanged.
+// side arrive at the controlling side unchanged. POSIX only: elsewhere the
+// constructor throws, so tests that need one start with SKIP_UNLESS_POSIX.
 class PseudoTerminal {
  public:
   PseudoTerminal();
@@ -93,5 +216,30 @@ class PseudoTerminal {
   int terminal_ = -1;
   std::string terminalPath_;
 };
+
+#ifdef _WIN32
+// The system's message for a Windows error code, as FormatMessage words it,
+// without the final period and line end.
+std::string windowsReason(unsigned long error);
+
+// Holds a file open with no sharing, as another program that locks it would:
+// every other open of the file fails while this lives.
+class LockedFile {
+ public:
+  explicit LockedFile(const std::string& path);
+  ~LockedFile();
+  LockedFile(LockedFile&& other) noexcept;
+  LockedFile(const LockedFile&) = delete;
+  LockedFile& operator=(const LockedFile&) = delete;
+  LockedFile& operator=(LockedFile&&) = delete;
+
+ private:
+  void* handle_;
+};
+
+[[nodiscard]] inline LockedFile lockFile(const std::string& path) {
+  return LockedFile(path);
+}
+#endif
 
 #endif  // STREAMTRIM_TEST_SUPPORT_H

@@ -74,11 +74,11 @@ void trim(const std::string& inputname, const std::string& outputname, Progress&
 }  // namespace
 
 int main(int argc, char** argv) {
+  prepareStandardStreams();
   progname = argc > 0 && argv[0] != nullptr ? argv[0] : "streamtrim";
   std::vector<std::string> arguments = commandLineArguments(argc, argv);
   if (arguments.size() != 1 && arguments.size() != 2)
     usage();
-  prepareStandardStreams();
   const std::string& inputname = arguments[0];
   std::string outputname = arguments.size() == 2 ? arguments[1] : "";
   std::unique_ptr<Terminal> terminal = progressTerminal(outputname);
