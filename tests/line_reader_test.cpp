@@ -132,3 +132,25 @@ TEST(LineReader, SkippingBufferedLines) {
   }
   EXPECT_EQ(n, count);
 }
+
+// A small log gets a buffer of its size; should the log grow after the reader
+// was made, the buffer grows with it and no line is lost or cut.
+TEST(LineReader, LogThatGrowsAfterTheReaderIsMadeIsReadWhole) {
+  TempDir dir;
+  writeFile(dir.file("log"), "first|\n");
+  std::unique_ptr<InputFile> input = openInputFile(dir.file("log"));
+  LineReader reader(*input);
+  const size_t count = 3 * LineReader::kSmallestBuffer / kNumberedLength;
+  const std::string longLast(2 * LineReader::kSmallestBuffer, 'y');
+  writeFile(dir.file("log"), "first|\n" + numberedLog(count) + longLast);
+  Line line;
+  ASSERT_TRUE(reader.next(line));
+  EXPECT_EQ(line.text, "first|");
+  for (size_t n = 0; n < count; ++n) {
+    ASSERT_TRUE(reader.next(line)) << "line " << n;
+    ASSERT_EQ(line.text, numbered(n));
+  }
+  ASSERT_TRUE(reader.next(line));
+  EXPECT_TRUE(line.text == longLast);
+  EXPECT_FALSE(reader.next(line));
+}

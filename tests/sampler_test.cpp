@@ -72,7 +72,8 @@ TEST(Sampler, CutsOnlyLargeResultsOfQueries11_16And20) {
 TEST(Sampler, RefusesResultsThatAreNeverCut) {
   for (uint64_t n : {0u, 1u, 10000u}) {
     Rows rows;
-    EXPECT_THROW(generateOutputLines(rows, n), std::invalid_argument) << n;
+    RandomSequence sequence;
+    EXPECT_THROW(generateOutputLines(rows, n, sequence), std::invalid_argument) << n;
   }
 }
 
@@ -111,7 +112,8 @@ TEST(Sampler, SampleReplacesWhatTheSetHeld) {
   for (uint64_t n : {10001ull, 12345ull}) {
     // None of these can be part of a valid sample of n rows.
     Rows rows = {0, 1001, n - 1000, n + 1, uint64_t{1} << 40};
-    generateOutputLines(rows, n);
+    RandomSequence sequence;
+    generateOutputLines(rows, n, sequence);
     expectSampleShape(rows, n);
   }
 }
@@ -178,5 +180,62 @@ TEST(Sampler, ScalingStaysWithinBounds) {
   for (uint64_t m : {0ull, 1ull, 1001ull, 123456ull, (1ull << 22) - 1}) {
     for (uint32_t r : {0u, 1u, 1u << 30, kMaxRandom - 1, kMaxRandom})
       EXPECT_EQ(scaleRandomValue(r, m, m), m) << "r = " << r << ", m = " << m;
+  }
+}
+
+// Smaller sizes (for the fuzz targets) are valid only when every draw can
+// finish: with one row of room too few, a draw can rule out every candidate
+// before it has its rows, and would never end.
+TEST(Sampler, CutSizesAreValidOnlyWhenEveryDrawFinishes) {
+  struct Case {
+    CutSizes sizes;
+    bool valid;
+  };
+  const Case kCases[] = {{{}, true},
+                         {{4, 1, 1}, true},
+                         {{3, 1, 1}, false},
+                         {{12, 2, 3}, true},
+                         {{11, 2, 3}, false},
+                         {{6, 1, 2}, false},
+                         {{100, 0, 1}, false},
+                         {{100, 1, 0}, false},
+                         {{UINT64_MAX, 1, 1}, false},
+                         {{10, 5, 1}, false},
+                         {{1ull << 61, 1ull << 59, 1}, true}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(std::to_string(c.sizes.maxUncutRows) + "/" + std::to_string(c.sizes.blockRows) +
+                 "/" + std::to_string(c.sizes.randomRows));
+    EXPECT_EQ(c.sizes.valid(), c.valid);
+    Rows rows;
+    RandomSequence sequence;
+    if (!c.valid) {
+      EXPECT_THROW(generateOutputLines(rows, c.sizes.maxUncutRows + 1, sequence, c.sizes),
+                   std::invalid_argument);
+    }
+  }
+}
+
+// Each size steers its own part of the cut: the limit, the blocks at both
+// ends and the count of drawn rows, also in the tightest results.
+TEST(Sampler, SmallerSizesShapeTheCutAlike) {
+  const CutSizes kSizes[] = {{4, 1, 1}, {12, 2, 3}, {14, 3, 2}, {40, 5, 7}};
+  RandomSequence sequence;
+  for (const CutSizes& sizes : kSizes) {
+    EXPECT_FALSE(mayTruncateOutputOfQuery(16, sizes.maxUncutRows, sizes));
+    EXPECT_TRUE(mayTruncateOutputOfQuery(16, sizes.maxUncutRows + 1, sizes));
+    for (uint64_t n = sizes.maxUncutRows + 1; n <= sizes.maxUncutRows + 30; ++n) {
+      SCOPED_TRACE("limit " + std::to_string(sizes.maxUncutRows) + ", rows " + std::to_string(n));
+      Rows rows;
+      generateOutputLines(rows, n, sequence, sizes);
+      ASSERT_EQ(rows.size(), sizes.keptRows());
+      uint64_t b = sizes.blockRows;
+      EXPECT_EQ(*std::next(rows.begin(), static_cast<long>(b - 1)), b);
+      EXPECT_EQ(*std::prev(rows.end(), static_cast<long>(b)), n - b + 1);
+      for (auto row = std::next(rows.begin(), static_cast<long>(b)); *row < n - b + 1; ++row) {
+        EXPECT_GE(*row, b + 2);
+        EXPECT_LE(*row, n - b - 1);
+        EXPECT_EQ(rows.count(*row + 1), 0u) << "rows " << *row << " and " << *row + 1;
+      }
+    }
   }
 }

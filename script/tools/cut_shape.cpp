@@ -13,16 +13,18 @@ ShapeProblem problemAt(uint64_t line, std::string what) {
 }  // namespace
 
 ShapeProblem CutShape::marker(uint64_t deletedRows, uint64_t line) {
+  const uint64_t blockRows = sizes_.blockRows, keptRows = sizes_.keptRows();
   ShapeProblem problem;
   if (markerPending_)
     problem = problemAt(line, "expected a kept row after the deletion marker on line " +
                                   number(pendingLine_) + ", found another marker");
-  else if (kept_ < kBlockRows)
-    problem = problemAt(line, "expected row " + number(last_ + 1) +
-                                  " (rows 1 to 1000 are all kept), found a deletion marker");
-  else if (kept_ > kKeptRows - kBlockRows)
-    problem = problemAt(line, "expected row " + number(last_ + 1) +
-                                  " (the last 1000 rows are all kept), found a deletion marker");
+  else if (kept_ < blockRows)
+    problem = problemAt(line, "expected row " + number(last_ + 1) + " (rows 1 to " +
+                                  number(blockRows) + " are all kept), found a deletion marker");
+  else if (kept_ > keptRows - blockRows)
+    problem =
+        problemAt(line, "expected row " + number(last_ + 1) + " (the last " + number(blockRows) +
+                            " rows are all kept), found a deletion marker");
   else if (deletedRows == 0)
     problem = problemAt(line, "expected a count of deleted rows, found a marker for 0 rows");
   markerPending_ = true;
@@ -32,15 +34,16 @@ ShapeProblem CutShape::marker(uint64_t deletedRows, uint64_t line) {
 }
 
 ShapeProblem CutShape::row(uint64_t rowNr, uint64_t line) {
+  const uint64_t blockRows = sizes_.blockRows, keptRows = sizes_.keptRows();
   uint64_t k = kept_ + 1;  // this row's place among the kept rows
   ShapeProblem problem;
-  if (k > kKeptRows)
-    problem = problemAt(
-        line, "expected the cut result to end after 3000 kept rows, found row " + number(rowNr));
+  if (k > keptRows)
+    problem = problemAt(line, "expected the cut result to end after " + number(keptRows) +
+                                  " kept rows, found row " + number(rowNr));
   else if (rowNr <= last_)
     problem = problemAt(line, "expected a row after row " + number(last_) + ", found row " +
                                   number(rowNr) + " (out of order)");
-  else if (k > kBlockRows && k <= kKeptRows - kBlockRows + 1)
+  else if (k > blockRows && k <= keptRows - blockRows + 1)
     problem = gapBefore(rowNr, line);
   else if (rowNr != last_ + 1)
     problem = problemAt(line, "expected row " + number(last_ + 1) + ", found row " + number(rowNr));
@@ -50,7 +53,7 @@ ShapeProblem CutShape::row(uint64_t rowNr, uint64_t line) {
   markerPending_ = false;
   kept_ = k;
   last_ = rowNr;
-  if (k > kBlockRows && k <= kKeptRows - kBlockRows)
+  if (k > blockRows && k <= keptRows - blockRows)
     drawn_.push_back({rowNr, line});
   return problem;
 }
@@ -73,11 +76,12 @@ ShapeProblem CutShape::end(bool atEnd, uint64_t line) const {
   if (markerPending_)
     return problemAt(pendingLine_, "expected a kept row after this deletion marker, found " +
                                        std::string(atEnd ? "the end of the log" : "none"));
-  if (kept_ < kKeptRows)
-    return problemAt(line, "expected 3000 kept rows in a cut result, found " + number(kept_) +
+  if (kept_ < sizes_.keptRows())
+    return problemAt(line, "expected " + number(sizes_.keptRows()) +
+                               " kept rows in a cut result, found " + number(kept_) +
                                (atEnd ? " before the end of the log" : ""));
-  if (last_ <= 10000)
-    return problemAt(
-        line, "expected a cut result of more than 10000 rows, found one of " + number(last_));
+  if (last_ <= sizes_.maxUncutRows)
+    return problemAt(line, "expected a cut result of more than " + number(sizes_.maxUncutRows) +
+                               " rows, found one of " + number(last_));
   return {};
 }

@@ -8,7 +8,8 @@
 // from the blocks), and 3000 rows in all. CutShape is fed the kept rows and
 // markers of one result in order; each call names what breaks the shape at
 // that point, if anything. It keeps only the 1000 drawn rows, so that the
-// sample can be checked once N is known.
+// sample can be checked once N is known. Other sizes than 1000 and 10000
+// (sampler.h) change these counts alike.
 
 #ifndef STREAMTRIM_CUT_SHAPE_H
 #define STREAMTRIM_CUT_SHAPE_H
@@ -16,6 +17,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "sampler.h"
 
 // What is wrong, and on which line of the cut log.
 struct ShapeProblem {
@@ -26,7 +29,7 @@ struct ShapeProblem {
 
 class CutShape {
  public:
-  static constexpr uint64_t kKeptRows = 3000;
+  explicit CutShape(const CutSizes& sizes = {}) : sizes_(sizes) {}
 
   struct DrawnRow {
     uint64_t rowNr;
@@ -46,16 +49,15 @@ class CutShape {
 
   // The result's row count: its last row, when the result ended with the
   // whole last block, else 0.
-  uint64_t rows() const { return tail_ >= kBlockRows ? last_ : 0; }
+  uint64_t rows() const { return tail_ >= sizes_.blockRows ? last_ : 0; }
 
   // The rows kept after gaps, before the last block, in order.
   const std::vector<DrawnRow>& drawnRows() const { return drawn_; }
 
  private:
-  static constexpr uint64_t kBlockRows = 1000;
-
   ShapeProblem gapBefore(uint64_t rowNr, uint64_t line) const;
 
+  CutSizes sizes_;
   uint64_t kept_ = 0;
   uint64_t last_ = 0;        // number of the last kept row
   uint64_t tail_ = 0;        // kept rows at the end that follow each other without a gap

@@ -3,7 +3,18 @@
 #include <algorithm>
 #include <cstring>
 
-LineReader::LineReader(const InputFile& input) : input_(input), buffer_(kBlockSize) {}
+namespace {
+
+// Room for the whole log and the read that finds its end, up to a block.
+size_t firstCapacity(uint64_t logSize) {
+  return static_cast<size_t>(
+      std::clamp<uint64_t>(logSize + 1, LineReader::kSmallestBuffer, LineReader::kBlockSize));
+}
+
+}  // namespace
+
+LineReader::LineReader(const InputFile& input)
+    : input_(input), buffer_(firstCapacity(input.stamp().size)) {}
 
 bool LineReader::next(Line& line) {
   size_t searched = begin_;
@@ -39,8 +50,12 @@ bool LineReader::fill() {
     end_ -= begin_;
     begin_ = 0;
   }
-  if (buffer_.capacity() - end_ < kBlockSize / 2)
-    buffer_.reserve(end_ + kBlockSize);
+  // A block-sized buffer keeps room for half a block, so that no read is
+  // small; a smaller one, made for the whole log, grows only when full, which
+  // only a log that has grown since the reader was made can fill.
+  size_t room = buffer_.capacity() - end_;
+  if (buffer_.capacity() < kBlockSize ? room == 0 : room < kBlockSize / 2)
+    buffer_.reserve(end_ + std::min(buffer_.capacity(), kBlockSize));
   size_t wanted = std::min(buffer_.capacity() - end_, readSize_);
   readSize_ = std::min(readSize_ * 2, kBlockSize);
   size_t got = input_.readAt(bufferOffset_ + end_, buffer_.data() + end_, wanted);

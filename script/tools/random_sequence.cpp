@@ -8,10 +8,15 @@ constexpr int kWarmUp = 344;
 
 }  // namespace
 
+RandomSequence::RandomSequence() {
+  static const RandomSequence start{Seeded{}};
+  *this = start;
+}
+
 // The state is seeded with the minimal standard generator (16807 * x mod
 // 2^31 - 1), then each value is the sum of those 31 and 3 places back,
 // modulo 2^32; rand() returns it without its lowest bit.
-RandomSequence::RandomSequence() {
+RandomSequence::RandomSequence(Seeded) {
   int64_t word = 1;
   history_[0] = 1;
   for (int i = 1; i < 31; ++i) {

@@ -19,6 +19,12 @@ class RandomSequence {
   uint32_t next();
 
  private:
+  struct Seeded {};
+  // Seeds and warms up the state; the default constructor copies the state
+  // this leaves, computed once per process (the checker starts a sequence
+  // for every log it checks, the fuzz targets thousands a second).
+  explicit RandomSequence(Seeded);
+
   static constexpr int kDegree = 34;  // values of history the recurrence reads
   std::array<uint32_t, kDegree> history_{};
   int newest_ = 0;  // index of the most recent value in history_

@@ -1,11 +1,9 @@
 #include "result_cutter.h"
 
-#include "sampler.h"
-
-void decideCut(CutState& cut, int32_t curQueryNr, uint64_t rowsOfTable) {
-  cut.truncateThisResult = mayTruncateOutputOfQuery(curQueryNr, rowsOfTable);
+void decideCut(CutState& cut, int32_t curQueryNr, uint64_t rowsOfTable, const CutSizes& sizes) {
+  cut.truncateThisResult = mayTruncateOutputOfQuery(curQueryNr, rowsOfTable, sizes);
   if (cut.truncateThisResult)
-    generateOutputLines(cut.outputLines, rowsOfTable, cut.sequence);
+    generateOutputLines(cut.outputLines, rowsOfTable, cut.sequence, sizes);
 }
 
 void writeCutRow(CutState& cut, uint64_t rowNr, std::string_view currentLine, OutputFile& output) {

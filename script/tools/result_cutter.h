@@ -17,6 +17,7 @@
 
 #include "output_file.h"
 #include "random_sequence.h"
+#include "sampler.h"
 
 // The part of the output pass's state that belongs to cutting.
 struct CutState {
@@ -28,7 +29,7 @@ struct CutState {
 
 // Decides at a separator line whether the table that follows, a result of
 // query curQueryNr with rowsOfTable rows, is cut, and draws its sample if so.
-void decideCut(CutState& cut, int32_t curQueryNr, uint64_t rowsOfTable);
+void decideCut(CutState& cut, int32_t curQueryNr, uint64_t rowsOfTable, const CutSizes& sizes = {});
 
 // Writes row rowNr of a cut table (its text is currentLine) with its number,
 // after a deletion marker for the rows removed before it, or drops it.

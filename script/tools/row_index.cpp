@@ -3,9 +3,6 @@
 #include <algorithm>
 
 void RowIndex::beginTable() {
-  // Filled up to the budget, the offsets never move to a larger copy. An
-  // index that never sees a table that may be cut allocates nothing.
-  offsets_.reserve(kMaxCheckpoints + 1);
   offsets_.resize(currentStart_);
 }
 
@@ -14,6 +11,11 @@ void RowIndex::noteRow(uint64_t rowNr, uint64_t offset) {
   if (rowNr == 0 || ((rowNr - 1) & (stride - 1)) != 0 ||
       ((rowNr - 1) >> strideLog2_) != offsets_.size() - currentStart_ + 1)
     return;
+  // Filled up to the budget, the offsets never move to a larger copy. An
+  // index that never notes a checkpoint (no table that may be cut has more
+  // rows than a stride) allocates nothing.
+  if (offsets_.capacity() == 0)
+    offsets_.reserve(kMaxCheckpoints + 1);
   offsets_.push_back(offset);
   if (offsets_.size() > kMaxCheckpoints)
     halve();

@@ -5,24 +5,26 @@
 
 namespace {
 
-RandomSequence& processSequence() {
-  static RandomSequence sequence;
-  return sequence;
-}
-
 bool hasNeighbourOrSelf(const std::set<uint64_t>& rows, uint64_t row) {
   return rows.count(row - 1) != 0 || rows.count(row) != 0 || rows.count(row + 1) != 0;
 }
 
 }  // namespace
 
-bool mayTruncateOutputOfQuery(int32_t queryNr, uint64_t rowsOfQuery) {
-  bool cuttable = queryNr == 11 || queryNr == 16 || queryNr == 20;
-  return cuttable && rowsOfQuery > kMaxUncutRows;
+bool CutSizes::valid() const {
+  // The candidates of a result of maxUncutRows + 1 rows lie strictly between
+  // the blocks and apart from them: maxUncutRows - 1 - 2 * blockRows of them.
+  // A set of drawn rows that no further row fits beside holds at least a
+  // third of them, rounded up.
+  // The first three conditions only keep the sum below from overflowing.
+  return maxUncutRows < (uint64_t{1} << 62) && blockRows <= maxUncutRows / 2 &&
+         randomRows <= maxUncutRows / 3 && blockRows >= 1 && randomRows >= 1 &&
+         maxUncutRows + 1 >= 2 * blockRows + 3 * randomRows;
 }
 
-uint64_t generateRandomNumber(uint64_t min, uint64_t max) {
-  return generateRandomNumber(min, max, processSequence());
+bool mayTruncateOutputOfQuery(int32_t queryNr, uint64_t rowsOfQuery, const CutSizes& sizes) {
+  bool cuttable = queryNr == 11 || queryNr == 16 || queryNr == 20;
+  return cuttable && rowsOfQuery > sizes.maxUncutRows;
 }
 
 uint64_t generateRandomNumber(uint64_t min, uint64_t max, RandomSequence& sequence) {
@@ -42,24 +44,23 @@ uint64_t scaleRandomValue(uint32_t r, uint64_t min, uint64_t max) {
   return static_cast<uint64_t>(dval);
 }
 
-void generateOutputLines(std::set<uint64_t>& outputLines, uint64_t rowsOfQuery) {
-  generateOutputLines(outputLines, rowsOfQuery, processSequence());
-}
-
 void generateOutputLines(std::set<uint64_t>& outputLines, uint64_t rowsOfQuery,
-                         RandomSequence& sequence) {
-  if (rowsOfQuery <= kMaxUncutRows) {
+                         RandomSequence& sequence, const CutSizes& sizes) {
+  if (!sizes.valid())
+    throw std::invalid_argument("generateOutputLines: no sample fits these cut sizes");
+  if (rowsOfQuery <= sizes.maxUncutRows) {
     throw std::invalid_argument("generateOutputLines: a result of " + std::to_string(rowsOfQuery) +
                                 " rows is never cut");
   }
   outputLines.clear();
-  for (uint64_t curLineNr = 0; curLineNr < kBlockRows; ++curLineNr) {
+  for (uint64_t curLineNr = 0; curLineNr < sizes.blockRows; ++curLineNr) {
     outputLines.insert(curLineNr + 1);
     outputLines.insert(rowsOfQuery - curLineNr);
   }
   uint64_t generated = 0;
-  while (generated < kRandomRows) {
-    uint64_t curLineNr = generateRandomNumber(kBlockRows + 1, rowsOfQuery - kBlockRows, sequence);
+  while (generated < sizes.randomRows) {
+    uint64_t curLineNr =
+        generateRandomNumber(sizes.blockRows + 1, rowsOfQuery - sizes.blockRows, sequence);
     if (!hasNeighbourOrSelf(outputLines, curLineNr)) {
       outputLines.insert(curLineNr);
       ++generated;

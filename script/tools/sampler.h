@@ -16,18 +16,29 @@
 
 #include "random_sequence.h"
 
-constexpr uint64_t kMaxUncutRows = 10000;
-constexpr uint64_t kBlockRows = 1000;   // rows kept at each end of a cut result
-constexpr uint64_t kRandomRows = 1000;  // rows kept at random in between
+// How large a result must be to be cut, and how much of it a cut keeps. The
+// tool and the checker always use the defaults; the fuzz targets use smaller
+// sizes, so that small logs reach the cutting. Every function below that
+// takes sizes behaves with the defaults as described for 1000 and 10000.
+struct CutSizes {
+  uint64_t maxUncutRows = 10000;  // a result is cut when it has more rows
+  uint64_t blockRows = 1000;      // rows kept at each end of a cut result
+  uint64_t randomRows = 1000;     // rows kept at random in between
+
+  uint64_t keptRows() const { return 2 * blockRows + randomRows; }
+
+  // Whether a cut can always be drawn: both counts at least 1, and every
+  // result over the limit has room for the drawn rows however the earlier
+  // draws fell (each drawn row rules out at most three candidates).
+  bool valid() const;
+};
 
 // True exactly when queryNr is 11, 16 or 20 and rowsOfQuery exceeds 10000.
-bool mayTruncateOutputOfQuery(int32_t queryNr, uint64_t rowsOfQuery);
+bool mayTruncateOutputOfQuery(int32_t queryNr, uint64_t rowsOfQuery, const CutSizes& sizes = {});
 
-// Draws the next value r of sequence (of the process's own RandomSequence
-// when none is given) and returns
-// scaleRandomValue(r, min, max): a number in [min, max] for max below 2^22 and
-// for every range the sampler asks for.
-uint64_t generateRandomNumber(uint64_t min, uint64_t max);
+// Draws the next value r of sequence and returns scaleRandomValue(r, min,
+// max): a number in [min, max] for max below 2^22 and for every range the
+// sampler asks for.
 uint64_t generateRandomNumber(uint64_t min, uint64_t max, RandomSequence& sequence);
 
 // r * 2^-31 * (max - min + 1) + min in IEEE double precision, each operation
@@ -38,13 +49,12 @@ uint64_t scaleRandomValue(uint32_t r, uint64_t min, uint64_t max);
 
 // Empties outputLines and fills it with the row numbers a cut result of
 // rowsOfQuery rows keeps: 1 to 1000, rowsOfQuery - 999 to rowsOfQuery, and
-// 1000 drawn rows from sequence (the process's own when none is given).
-// Requires rowsOfQuery > 10000 (throws std::invalid_argument otherwise: the
-// blocks would overlap and the draw might never finish). One run of the tool
-// draws every cut result from one sequence, in log order; replaying the same
-// calls on a fresh sequence gives the same rows.
-void generateOutputLines(std::set<uint64_t>& outputLines, uint64_t rowsOfQuery);
+// 1000 drawn rows from sequence. Requires rowsOfQuery > 10000 and valid
+// sizes (throws std::invalid_argument otherwise: the blocks would overlap
+// and the draw might never finish). One run of the tool draws every cut
+// result from one sequence, in log order; replaying the same calls on a
+// fresh sequence gives the same rows.
 void generateOutputLines(std::set<uint64_t>& outputLines, uint64_t rowsOfQuery,
-                         RandomSequence& sequence);
+                         RandomSequence& sequence, const CutSizes& sizes = {});
 
 #endif  // STREAMTRIM_SAMPLER_H

@@ -12,19 +12,21 @@
 namespace {
 
 struct Scan {
-  Scan(LineReader& r, OutputFile* o, bool g, GatheredLog& info)
-      : reader(r), output(o), gatherInfoOnly(g), gathered(info) {}
+  Scan(LineReader& r, OutputFile* o, bool g, GatheredLog& info, const CutSizes& s)
+      : reader(r), output(o), gatherInfoOnly(g), gathered(info), sizes(s) {}
 
   LineReader& reader;
   OutputFile* output;  // not used in the gathering pass
   bool gatherInfoOnly;
   GatheredLog& gathered;
+  const CutSizes& sizes;
   int32_t state = HEADER;
   int32_t curQueryNr = 0;
   uint64_t total_rows = 0;
   uint64_t tablesBegun = 0;  // the current or last table is number tablesBegun - 1
   CutState cut;
   bool indexing = false;      // gathering: whether the current table may be cut
+  uint64_t firstRow = 0;      // gathering: where the rows of the current table start
   bool listedCut = false;     // output: whether the gathering pass found the current table cut
   size_t cutTablesBegun = 0;  // output: the current cut table is number cutTablesBegun - 1
   RowCountDigest uncut;       // output: the tables not cut so far
@@ -50,19 +52,23 @@ size_t currentCutTable(const Scan& scan) {
 // Gathering: only a table that may be cut is indexed, for as long as it is
 // not known whether it is cut.
 void beginGatheredTable(Scan& scan) {
-  scan.indexing = mayTruncateOutputOfQuery(scan.curQueryNr, std::numeric_limits<uint64_t>::max());
+  scan.indexing =
+      mayTruncateOutputOfQuery(scan.curQueryNr, std::numeric_limits<uint64_t>::max(), scan.sizes);
   if (scan.indexing)
     scan.gathered.index.beginTable();
+  scan.firstRow = scan.reader.offset();
 }
 
 void endGatheredTable(Scan& scan, uint64_t table) {
   GatheredLog& gathered = scan.gathered;
-  bool cut = scan.indexing && mayTruncateOutputOfQuery(scan.curQueryNr, scan.total_rows);
+  bool cut =
+      scan.indexing && mayTruncateOutputOfQuery(scan.curQueryNr, scan.total_rows, scan.sizes);
   if (scan.indexing)
     gathered.index.endTable(cut);
   if (cut) {
     gathered.rows.push_back(scan.total_rows);
     gathered.cutTable.push_back(table);
+    gathered.firstRow.push_back(scan.firstRow);
   } else {
     gathered.uncut.add(table, scan.total_rows);
   }
@@ -78,8 +84,12 @@ void beginWrittenTable(Scan& scan, uint64_t table) {
   scan.listedCut = next < gathered.cutTable.size() && gathered.cutTable[next] == table;
   scan.cut.truncateThisResult = false;
   if (scan.listedCut) {
+    // Another table taken for this one would lead the jumps to the rows of
+    // this one, wherever they are now, and hide the change.
+    if (scan.reader.offset() != gathered.firstRow[next])
+      failChanged(scan);
     ++scan.cutTablesBegun;
-    decideCut(scan.cut, scan.curQueryNr, gathered.rows[next]);
+    decideCut(scan.cut, scan.curQueryNr, gathered.rows[next], scan.sizes);
   }
 }
 
@@ -222,14 +232,15 @@ void finishPass(Scan& scan) {
 }  // namespace
 
 void scanResultAndGenerateOutput(const InputFile& input, OutputFile* output, bool gatherInfoOnly,
-                                 GatheredLog& gathered, ReadObserver* observer) {
+                                 GatheredLog& gathered, ReadObserver* observer,
+                                 const CutSizes& sizes) {
   if (gatherInfoOnly) {
     gathered = GatheredLog();
     gathered.input = input.stamp();
   }
   LineReader reader(input);
   reader.observeReads(observer);
-  Scan scan(reader, output, gatherInfoOnly, gathered);
+  Scan scan(reader, output, gatherInfoOnly, gathered, sizes);
   requireUnchanged(scan, input.stamp());
 
   Line line;

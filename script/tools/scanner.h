@@ -22,6 +22,7 @@
 #include "read_observer.h"
 #include "row_count_digest.h"
 #include "row_index.h"
+#include "sampler.h"
 
 enum ScannerState : int32_t { HEADER = 0, QUERY = 1, TABLE = 2 };
 
@@ -33,6 +34,7 @@ struct GatheredLog {
   uint64_t tables = 0;             // result tables seen, cut or not
   std::vector<uint64_t> rows;      // rows of each table that is cut, in order of appearance
   std::vector<uint64_t> cutTable;  // which table, counted from 0 among all, each of those is
+  std::vector<uint64_t> firstRow;  // where the rows of each of those start in the log
   RowCountDigest uncut;            // (table, rows) of every table that is not cut
   RowIndex index;                  // checkpoints of the cut tables, numbered as in rows
 };
@@ -42,8 +44,10 @@ struct GatheredLog {
 // output pass, which writes to output what the earlier gathering pass into
 // gathered prepared for. Throws a Failure when the log cannot be read, a
 // write fails, or the log is not the one the gathering pass saw. observer,
-// when not null, is told of every block the pass reads.
+// when not null, is told of every block the pass reads. Both passes must be
+// given the same sizes.
 void scanResultAndGenerateOutput(const InputFile& input, OutputFile* output, bool gatherInfoOnly,
-                                 GatheredLog& gathered, ReadObserver* observer = nullptr);
+                                 GatheredLog& gathered, ReadObserver* observer = nullptr,
+                                 const CutSizes& sizes = {});
 
 #endif  // STREAMTRIM_SCANNER_H

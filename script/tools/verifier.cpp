@@ -92,7 +92,7 @@ enum class Place { kHeader, kQuery, kTableStart, kWhole, kCut };
 class Verification {
  public:
   Verification(const InputFile& cutLog, const InputFile* original, bool anySample,
-               VerifyListener& listener);
+               const CutSizes& sizes, VerifyListener& listener);
   VerifySummary run();
 
  private:
@@ -118,6 +118,7 @@ class Verification {
   void resultProblem(uint64_t line, const std::string& what);
 
   const bool anySample_;
+  const CutSizes sizes_;
   VerifyListener& listener_;
   const InputFile& cutInput_;
   FileStamp cutOpened_;
@@ -147,8 +148,9 @@ class Verification {
 };
 
 Verification::Verification(const InputFile& cutLog, const InputFile* original, bool anySample,
-                           VerifyListener& listener)
+                           const CutSizes& sizes, VerifyListener& listener)
     : anySample_(anySample),
+      sizes_(sizes),
       listener_(listener),
       cutInput_(cutLog),
       cutOpened_(cutInput_.stamp()),
@@ -235,7 +237,7 @@ void Verification::beginTable(std::string_view firstLine) {
   }
   place_ = Place::kCut;
   ++summary_.cutResults;
-  shape_ = CutShape();
+  shape_ = CutShape(sizes_);
   if (!isCuttableQuery(queryNr_)) {
     shapeOk_ = false;
     resultProblem(lineNr_, "expected a cut result of query 11, 16 or 20, found one of query " +
@@ -283,20 +285,20 @@ void Verification::handleWholeRow(std::string_view text) {
 
 void Verification::endWhole() {
   finishOriginalTable();
-  if (!anySample_ && mayTruncateOutputOfQuery(queryNr_, wholeRows_)) {
+  if (!anySample_ && mayTruncateOutputOfQuery(queryNr_, wholeRows_, sizes_)) {
     resultProblem(resultLine_, "expected query " + std::to_string(queryNr_) + "'s result of " +
-                                   number(wholeRows_) +
-                                   " rows to be cut (it has more than 10000), found it whole");
+                                   number(wholeRows_) + " rows to be cut (it has more than " +
+                                   number(sizes_.maxUncutRows) + "), found it whole");
     std::set<uint64_t> skipped;  // the tool would have drawn for it
     if (sequenceInStep_)
-      generateOutputLines(skipped, wholeRows_, sequence_);
+      generateOutputLines(skipped, wholeRows_, sequence_, sizes_);
   }
 }
 
 void Verification::handleCutLine(std::string_view text) {
   if (isRowLine(text)) {
     handleKeptRow(text);
-  } else if (!(text.empty() && shape_.keptRows() < CutShape::kKeptRows && readMarker())) {
+  } else if (!(text.empty() && shape_.keptRows() < sizes_.keptRows() && readMarker())) {
     endCut(false);
     place_ = Place::kHeader;
     handleOutside(text);
@@ -391,13 +393,13 @@ Verdict Verification::checkSample(uint64_t rows) {
     sequenceInStep_ = false;
     return Verdict::kNotChecked;
   }
-  if (!sequenceInStep_ || !mayTruncateOutputOfQuery(queryNr_, rows))
+  if (!sequenceInStep_ || !mayTruncateOutputOfQuery(queryNr_, rows, sizes_))
     return Verdict::kNotChecked;  // the tool draws nothing for a result it does not cut
   std::set<uint64_t> sample;
-  generateOutputLines(sample, rows, sequence_);
+  generateOutputLines(sample, rows, sequence_, sizes_);
   if (!shapeOk_)
     return Verdict::kNotChecked;
-  auto drawn = sample.upper_bound(1000);
+  auto drawn = sample.upper_bound(sizes_.blockRows);
   for (const CutShape::DrawnRow& kept : shape_.drawnRows()) {
     if (kept.rowNr != *drawn) {
       resultProblem(kept.line, "expected row " + number(*drawn) +
@@ -481,8 +483,8 @@ void Verification::resultProblem(uint64_t line, const std::string& what) {
 }  // namespace
 
 VerifySummary verifyCutLog(const InputFile& cutLog, const InputFile* original, bool anySample,
-                           VerifyListener& listener) {
-  Verification verification(cutLog, original, anySample, listener);
+                           VerifyListener& listener, const CutSizes& sizes) {
+  Verification verification(cutLog, original, anySample, sizes, listener);
   return verification.run();
 }
 

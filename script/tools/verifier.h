@@ -27,6 +27,7 @@
 #include <string>
 
 #include "input_file.h"
+#include "sampler.h"
 
 struct VerifyOptions {
   std::string cutLog;
@@ -68,9 +69,10 @@ class VerifyListener {
 VerifySummary verifyCutLog(const VerifyOptions& options, VerifyListener& listener);
 
 // The same on logs already opened: cutLog and, when not null, the original.
-// Problems name the files by their paths.
+// Problems name the files by their paths. Only the fuzz targets give other
+// sizes than the tool's.
 VerifySummary verifyCutLog(const InputFile& cutLog, const InputFile* original, bool anySample,
-                           VerifyListener& listener);
+                           VerifyListener& listener, const CutSizes& sizes = {});
 
 // The reason given for a log the checker cannot read as a file.
 inline constexpr char kCheckedLogNotRegular[] = "not a regular file";
