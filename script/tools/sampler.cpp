@@ -22,9 +22,12 @@ bool CutSizes::valid() const {
          maxUncutRows + 1 >= 2 * blockRows + 3 * randomRows;
 }
 
+bool isCuttableQuery(int32_t queryNr) {
+  return queryNr == 11 || queryNr == 16 || queryNr == 20;
+}
+
 bool mayTruncateOutputOfQuery(int32_t queryNr, uint64_t rowsOfQuery, const CutSizes& sizes) {
-  bool cuttable = queryNr == 11 || queryNr == 16 || queryNr == 20;
-  return cuttable && rowsOfQuery > sizes.maxUncutRows;
+  return isCuttableQuery(queryNr) && rowsOfQuery > sizes.maxUncutRows;
 }
 
 uint64_t generateRandomNumber(uint64_t min, uint64_t max, RandomSequence& sequence) {

@@ -33,7 +33,12 @@ struct CutSizes {
   bool valid() const;
 };
 
-// True exactly when queryNr is 11, 16 or 20 and rowsOfQuery exceeds 10000.
+// Whether results of queryNr may ever be cut: queries 11, 16 and 20. The
+// scanner, the cutter and the checker all ask this one function.
+bool isCuttableQuery(int32_t queryNr);
+
+// The cut rule: true exactly when queryNr is cuttable and rowsOfQuery
+// exceeds 10000.
 bool mayTruncateOutputOfQuery(int32_t queryNr, uint64_t rowsOfQuery, const CutSizes& sizes = {});
 
 // Draws the next value r of sequence and returns scaleRandomValue(r, min,

@@ -52,8 +52,7 @@ size_t currentCutTable(const Scan& scan) {
 // Gathering: only a table that may be cut is indexed, for as long as it is
 // not known whether it is cut.
 void beginGatheredTable(Scan& scan) {
-  scan.indexing =
-      mayTruncateOutputOfQuery(scan.curQueryNr, std::numeric_limits<uint64_t>::max(), scan.sizes);
+  scan.indexing = isCuttableQuery(scan.curQueryNr);
   if (scan.indexing)
     scan.gathered.index.beginTable();
   scan.firstRow = scan.reader.offset();

@@ -60,10 +60,6 @@ bool looksCut(std::string_view firstRow) {
   return parseKeptRow(firstRow, text, rowNr);
 }
 
-bool isCuttableQuery(int32_t queryNr) {
-  return mayTruncateOutputOfQuery(queryNr, kAnyRows);
-}
-
 // A line as a message quotes it: at most 60 bytes, other bytes than
 // printable ASCII escaped, so that one problem stays one line.
 std::string quoted(std::string_view text) {
