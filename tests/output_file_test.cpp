@@ -23,21 +23,17 @@ std::string failureOf(F f) {
 
 }  // namespace
 
-TEST(OutputFile, WritesLinesRowsAndMarkers) {
+TEST(OutputFile, WritesLinesWholeAndCountsTheirBytes) {
   TempDir dir;
   std::unique_ptr<OutputFile> out = openOutputFile(dir.file("out"));
   EXPECT_EQ(out->name(), dir.file("out"));
   out->writeLine("plain");
   out->writeLine("");
-  out->writeNumberedRow("a | b", 1);
-  out->writeNumberedRow("big|", 18446744073709551615u);
-  out->writeDeletionMarker(7);
-  out->writeDeletionMarker(18446744073709551615u);
+  out->writeLine("two ", "parts\n");
+  out->writeLine("", "lines\nof their own\n");
+  EXPECT_EQ(out->bytesWritten(), 36u);
   out->close();
-  EXPECT_EQ(readFile(dir.file("out")),
-            "plain\n\na | b [row: 1]\nbig| [row: 18446744073709551615]\n"
-            "\n----------- deleted 7 rows -----------\n\n"
-            "\n----------- deleted 18446744073709551615 rows -----------\n\n");
+  EXPECT_EQ(readFile(dir.file("out")), "plain\n\ntwo parts\nlines\nof their own\n");
 }
 
 TEST(OutputFile, EmptyPathIsStandardOutput) {

@@ -50,3 +50,19 @@ TEST(ResultCutter, WritesKeptRowsWithMarkersForTheGaps) {
             "r9| [row: 9]\n");
   EXPECT_EQ(cut.last_output_line, 9u);
 }
+
+TEST(ResultCutter, WritesNumberedRowsAndMarkersToTheLargestNumber) {
+  TempDir dir;
+  {
+    std::unique_ptr<OutputFile> out = openOutputFile(dir.file("out"));
+    writeNumberedRow(*out, "a | b", 1);
+    writeNumberedRow(*out, "big|", 18446744073709551615u);
+    writeDeletionMarker(*out, 7);
+    writeDeletionMarker(*out, 18446744073709551615u);
+    out->close();
+  }
+  EXPECT_EQ(readFile(dir.file("out")),
+            "a | b [row: 1]\nbig| [row: 18446744073709551615]\n"
+            "\n----------- deleted 7 rows -----------\n\n"
+            "\n----------- deleted 18446744073709551615 rows -----------\n\n");
+}

@@ -41,7 +41,7 @@ TEST(Scanner, CountsEveryTableInOrderOfAppearance) {
                      table(7, 1) + table(11, 4, "") + "x|5");
   GatheredLog gathered = gather(log);
   EXPECT_EQ(gathered.tables, 5u);
-  EXPECT_TRUE(gathered.rows.empty());  // nothing large enough to cut
+  EXPECT_TRUE(gathered.cut.empty());  // nothing large enough to cut
   EXPECT_EQ(gathered.index.tables(), 0u);
   RowCountDigest expected;
   uint64_t table = 0;
@@ -56,8 +56,10 @@ TEST(Scanner, IndexesOnlyTheTablesThatAreCut) {
   writeFile(log, table(16, 10000) + table(12, 20000) + table(20, 10001) + table(11, 30000));
   GatheredLog gathered = gather(log);
   EXPECT_EQ(gathered.tables, 4u);
-  EXPECT_EQ(gathered.rows, (std::vector<uint64_t>{10001, 30000}));
-  EXPECT_EQ(gathered.cutTable, (std::vector<uint64_t>{2, 3}));
+  EXPECT_EQ(gathered.cutRows(), (std::vector<uint64_t>{10001, 30000}));
+  ASSERT_EQ(gathered.cut.size(), 2u);
+  EXPECT_EQ(gathered.cut[0].table, 2u);
+  EXPECT_EQ(gathered.cut[1].table, 3u);
   RowCountDigest uncut;
   uncut.add(0, 10000);
   uncut.add(1, 20000);

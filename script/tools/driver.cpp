@@ -12,8 +12,8 @@
 #include "input_file.h"
 #include "output_file.h"
 #include "progress.h"
-#include "scanner.h"
 #include "terminal.h"
+#include "trim_run.h"
 
 const char* progname = nullptr;
 
@@ -33,46 +33,6 @@ void usage() {
   std::exit(1);
 }
 
-namespace {
-
-// What the summary line tells of the log's results, all of which the gathering
-// pass learnt: how many there are, and the rows of each one that is cut.
-RunSummary summaryOfResults(const GatheredLog& gathered) {
-  RunSummary summary;
-  summary.resultsSeen = gathered.tables;
-  summary.cutRows = gathered.rows;
-  summary.bytesIn = gathered.input.size;
-  return summary;
-}
-
-// Each pass opens the log afresh: a log replaced between the passes is then
-// seen to be another file.
-void trim(const std::string& inputname, const std::string& outputname, Progress& progress) {
-  GatheredLog gathered;
-  {
-    std::unique_ptr<InputFile> input = openInputFile(inputname);
-    progress.beginPass(1, input->stamp().size);
-    scanResultAndGenerateOutput(*input, nullptr, true, gathered, progress.readObserver());
-  }
-
-  std::unique_ptr<OutputFile> output = openOutputFile(outputname);
-  output->refuseToOverwrite(gathered.input);
-  output->truncate();
-  {
-    std::unique_ptr<InputFile> input = openInputFile(inputname);
-    progress.beginPass(2, gathered.input.size);
-    scanResultAndGenerateOutput(*input, output.get(), false, gathered, progress.readObserver());
-  }
-  output->close();
-
-  RunSummary summary = summaryOfResults(gathered);
-  summary.bytesOut = output->bytesWritten();
-  summary.seconds = progress.elapsed();
-  progress.finish(summary);
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   prepareStandardStreams();
   progname = argc > 0 && argv[0] != nullptr ? argv[0] : "streamtrim";
@@ -84,7 +44,8 @@ int main(int argc, char** argv) {
   std::unique_ptr<Terminal> terminal = progressTerminal(outputname);
   Progress progress(terminal.get());
   try {
-    trim(inputname, outputname, progress);
+    trimLog({[&] { return openInputFile(inputname); }, [&] { return openOutputFile(outputname); }},
+            progress);
   } catch (const BrokenPipe& failure) {
     progress.erase();
     endByBrokenPipe();

@@ -1,11 +1,10 @@
 // The streamtrim command: "streamtrim <inputfile> [<outputfile>]".
 //
-// main checks the command line, runs the gathering pass over the log, opens
-// the output (a file, or standard output when the second argument is missing
-// or empty) and runs the output pass. Reading the log once before the output
-// is opened means that a log that cannot be read leaves the output
-// untouched. Exit status: 0 when the whole output was written, 1 on misuse
-// (with the usage text) or any failure (with one line on standard error).
+// main checks the command line and has trimLog (trim_run.h) cut the log
+// into the output: a file, or standard output when the second argument is
+// missing or empty. Exit status: 0 when the whole output was written, 1 on
+// misuse (with the usage text) or any failure (with one line on standard
+// error); a failure before the output pass leaves the output untouched.
 // When standard error is a terminal that the output does not go to, it also
 // shows the run's progress and a summary there (progress.h).
 

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+#include "failure.h"
+
 namespace {
 
 constexpr std::string_view kHeaderMark = "TPC-H Query";
@@ -48,4 +50,19 @@ int32_t queryNumberOf(std::string_view headerLine) {
   }
   int64_t value = negative ? -magnitude : std::min(magnitude, kLimit - 1);
   return static_cast<int32_t>(value);
+}
+
+bool startsWithUtf16ByteOrderMark(std::string_view firstBytes) {
+  return firstBytes.starts_with("\xff\xfe") || firstBytes.starts_with("\xfe\xff");
+}
+
+void refuseUtf16Log(const InputFile& log) {
+  char first[2];
+  size_t got = 0;
+  for (size_t n = 1; got < sizeof first && n != 0; got += n)
+    n = log.readAt(got, first + got, sizeof first - got);
+  if (startsWithUtf16ByteOrderMark(std::string_view(first, got)))
+    throw Failure(log.path(),
+                  "a UTF-16 log (it starts with a UTF-16 byte-order mark); convert it to UTF-8 "
+                  "first, for example with iconv -f UTF-16 -t UTF-8");
 }

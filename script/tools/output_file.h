@@ -5,10 +5,11 @@
 // Every write is checked, and so is the final close: a run that ends with
 // status 0 has written all of its output.
 //
-// OutputFile writes the tool's lines, numbered rows and deletion markers; how
-// the bytes reach the system is each system's own (output_file_posix.cpp,
-// output_file_windows.cpp), and memory_file.h keeps them in memory for the
-// fuzzers and tests.
+// OutputFile is about bytes: it writes whole lines and counts them; what the
+// lines say (a numbered row, a deletion marker) is the cutter's business
+// (result_cutter.h). How the bytes reach the system is each system's own
+// (output_file_posix.cpp, output_file_windows.cpp), and memory_file.h keeps
+// them in memory for the fuzzers and tests.
 
 #ifndef STREAMTRIM_OUTPUT_FILE_H
 #define STREAMTRIM_OUTPUT_FILE_H
@@ -39,10 +40,13 @@ class OutputFile {
   // emptied: the shell has opened it as the user asked, for appending maybe.
   virtual void truncate() = 0;
 
-  // Each writes one whole line, newline included, with one system call.
+  // Writes line and a newline with one system call.
   void writeLine(std::string_view line);
-  void writeNumberedRow(std::string_view row, uint64_t rowNumber);
-  void writeDeletionMarker(uint64_t deletedRows);
+
+  // Writes text and then ending, which completes it to whole lines (its
+  // last byte a newline), with one system call: a line can be given in two
+  // parts without copying the first.
+  void writeLine(std::string_view text, std::string_view ending);
 
   // Closes the output and reports a failing close. Standard output is closed
   // too, so that an error the system reports only then is not lost.
@@ -60,8 +64,6 @@ class OutputFile {
   virtual void write(std::string_view first, std::string_view second) = 0;
 
  private:
-  void writeParts(std::string_view first, std::string_view second);
-
   std::string name_;
   uint64_t bytesWritten_ = 0;
 };

@@ -31,6 +31,12 @@ struct CutState {
 // query curQueryNr with rowsOfTable rows, is cut, and draws its sample if so.
 void decideCut(CutState& cut, int32_t curQueryNr, uint64_t rowsOfTable, const CutSizes& sizes = {});
 
+// The two kinds of line a cut adds to the log, each written whole with one
+// call: row with " [row: rowNumber]" appended, and a deletion marker (an empty
+// line, "----------- deleted G rows -----------", an empty line).
+void writeNumberedRow(OutputFile& output, std::string_view row, uint64_t rowNumber);
+void writeDeletionMarker(OutputFile& output, uint64_t deletedRows);
+
 // Writes row rowNr of a cut table (its text is currentLine) with its number,
 // after a deletion marker for the rows removed before it, or drops it.
 void writeCutRow(CutState& cut, uint64_t rowNr, std::string_view currentLine, OutputFile& output);

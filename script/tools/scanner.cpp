@@ -9,6 +9,13 @@
 #include "row_scan.h"
 #include "sampler.h"
 
+std::vector<uint64_t> GatheredLog::cutRows() const {
+  std::vector<uint64_t> rows;
+  for (const CutTable& table : cut)
+    rows.push_back(table.rows);
+  return rows;
+}
+
 namespace {
 
 struct Scan {
@@ -65,9 +72,7 @@ void endGatheredTable(Scan& scan, uint64_t table) {
   if (scan.indexing)
     gathered.index.endTable(cut);
   if (cut) {
-    gathered.rows.push_back(scan.total_rows);
-    gathered.cutTable.push_back(table);
-    gathered.firstRow.push_back(scan.firstRow);
+    gathered.cut.push_back({table, scan.total_rows, scan.firstRow});
   } else {
     gathered.uncut.add(table, scan.total_rows);
   }
@@ -80,22 +85,22 @@ void beginWrittenTable(Scan& scan, uint64_t table) {
   if (table >= gathered.tables)
     failChanged(scan);
   size_t next = scan.cutTablesBegun;
-  scan.listedCut = next < gathered.cutTable.size() && gathered.cutTable[next] == table;
+  scan.listedCut = next < gathered.cut.size() && gathered.cut[next].table == table;
   scan.cut.truncateThisResult = false;
   if (scan.listedCut) {
     // Another table taken for this one would lead the jumps to the rows of
     // this one, wherever they are now, and hide the change.
-    if (scan.reader.offset() != gathered.firstRow[next])
+    if (scan.reader.offset() != gathered.cut[next].firstRow)
       failChanged(scan);
     ++scan.cutTablesBegun;
-    decideCut(scan.cut, scan.curQueryNr, gathered.rows[next], scan.sizes);
+    decideCut(scan.cut, scan.curQueryNr, gathered.cut[next].rows, scan.sizes);
   }
 }
 
 void endWrittenTable(Scan& scan, uint64_t table) {
   if (!scan.listedCut)
     scan.uncut.add(table, scan.total_rows);
-  else if (scan.gathered.rows[currentCutTable(scan)] != scan.total_rows)
+  else if (scan.gathered.cut[currentCutTable(scan)].rows != scan.total_rows)
     failChanged(scan);
   scan.listedCut = false;
 }

@@ -30,13 +30,21 @@ enum ScannerState : int32_t { HEADER = 0, QUERY = 1, TABLE = 2 };
 // Its size grows with the number of tables that are cut, never with the
 // number of tables: every other table leaves only its mark in a digest.
 struct GatheredLog {
-  FileStamp input;                 // the log as the gathering pass found it
-  uint64_t tables = 0;             // result tables seen, cut or not
-  std::vector<uint64_t> rows;      // rows of each table that is cut, in order of appearance
-  std::vector<uint64_t> cutTable;  // which table, counted from 0 among all, each of those is
-  std::vector<uint64_t> firstRow;  // where the rows of each of those start in the log
-  RowCountDigest uncut;            // (table, rows) of every table that is not cut
-  RowIndex index;                  // checkpoints of the cut tables, numbered as in rows
+  // A table that is cut, as the output pass must find it again.
+  struct CutTable {
+    uint64_t table = 0;     // which table, counted from 0 among all
+    uint64_t rows = 0;      // how many rows it has
+    uint64_t firstRow = 0;  // where its rows start in the log
+  };
+
+  FileStamp input;            // the log as the gathering pass found it
+  uint64_t tables = 0;        // result tables seen, cut or not
+  std::vector<CutTable> cut;  // the tables that are cut, in order of appearance
+  RowCountDigest uncut;       // (table, rows) of every table that is not cut
+  RowIndex index;             // checkpoints of the cut tables, numbered as in cut
+
+  // The rows of each cut table, in order.
+  std::vector<uint64_t> cutRows() const;
 };
 
 // Runs one pass over the log input, freshly opened: the gathering pass when

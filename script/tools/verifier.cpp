@@ -489,5 +489,8 @@ VerifySummary verifyCutLog(const VerifyOptions& options, VerifyListener& listene
   std::unique_ptr<InputFile> original;
   if (!options.original.empty())
     original = openInputFile(options.original, kCheckedLogNotRegular);
+  refuseUtf16Log(*cutLog);
+  if (original)
+    refuseUtf16Log(*original);
   return verifyCutLog(*cutLog, original.get(), options.anySample, listener);
 }

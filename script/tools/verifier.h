@@ -65,7 +65,7 @@ class VerifyListener {
 
 // Checks the cut log as options say, reporting to listener. At most one
 // problem is reported per result; every result is checked. Throws a Failure
-// when a log cannot be read, or changes while it is read.
+// when a log cannot be read, is in UTF-16, or changes while it is read.
 VerifySummary verifyCutLog(const VerifyOptions& options, VerifyListener& listener);
 
 // The same on logs already opened: cutLog and, when not null, the original.
