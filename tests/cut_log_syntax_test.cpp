@@ -50,3 +50,40 @@ TEST(CutLogSyntax, AcceptsOnlyWhatTheCutterWrites) {
     }
   }
 }
+
+// A carriage return after what the cutter writes is a converted line end;
+// one before the row tag is the log's own.
+TEST(CutLogSyntax, TellsAConvertedLineEndFromTheLogsOwn) {
+  struct Case {
+    std::string line;
+    bool parses;
+    bool converted;
+  };
+  const Case keptRows[] = {{"a|b [row: 5]", true, false},     {"a|b\r [row: 5]", true, false},
+                           {"a|b [row: 5]\r", true, true},    {"a|b\r [row: 5]\r", true, true},
+                           {"a|b [row: 5]\r\r", false, true}, {"a|b\r", false, true}};
+  const Case markers[] = {{"----------- deleted 7 rows -----------", true, false},
+                          {"----------- deleted 7 rows -----------\r", true, true},
+                          {"\r----------- deleted 7 rows -----------", false, false}};
+  const Case emptyLines[] = {{"", true, false}, {"\r", true, true}, {"\r\r", false, false}};
+  std::string_view text;
+  uint64_t number = 0;
+  for (const Case& c : keptRows) {
+    SCOPED_TRACE(c.line);
+    bool converted = false;
+    EXPECT_EQ(parseKeptRow(c.line, text, number, converted), c.parses);
+    EXPECT_EQ(converted, c.converted);
+  }
+  for (const Case& c : markers) {
+    SCOPED_TRACE(c.line);
+    bool converted = false;
+    EXPECT_EQ(parseMarker(c.line, number, converted), c.parses);
+    EXPECT_EQ(converted, c.converted);
+  }
+  for (const Case& c : emptyLines) {
+    SCOPED_TRACE(c.line);
+    bool converted = false;
+    EXPECT_EQ(isMarkerEmptyLine(c.line, converted), c.parses);
+    EXPECT_EQ(converted, c.converted);
+  }
+}

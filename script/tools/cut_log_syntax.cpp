@@ -8,6 +8,14 @@ constexpr std::string_view kRowTag = " [row: ";
 constexpr std::string_view kMarkerBefore = "----------- deleted ";
 constexpr std::string_view kMarkerAfter = " rows -----------";
 
+// line without the carriage return at its end; false when it has none.
+bool withoutCarriageReturn(std::string_view& line) {
+  if (!line.ends_with('\r'))
+    return false;
+  line.remove_suffix(1);
+  return true;
+}
+
 }  // namespace
 
 bool parsePlainNumber(std::string_view digits, uint64_t& value) {
@@ -35,4 +43,25 @@ bool parseMarker(std::string_view line, uint64_t& deletedRows) {
     return false;
   size_t length = line.size() - kMarkerBefore.size() - kMarkerAfter.size();
   return parsePlainNumber(line.substr(kMarkerBefore.size(), length), deletedRows);
+}
+
+bool parseKeptRow(std::string_view line, std::string_view& text, uint64_t& rowNr, bool& converted) {
+  converted = false;
+  if (parseKeptRow(line, text, rowNr))
+    return true;
+  converted = withoutCarriageReturn(line);
+  return converted && parseKeptRow(line, text, rowNr);
+}
+
+bool parseMarker(std::string_view line, uint64_t& deletedRows, bool& converted) {
+  converted = false;
+  if (parseMarker(line, deletedRows))
+    return true;
+  converted = withoutCarriageReturn(line);
+  return converted && parseMarker(line, deletedRows);
+}
+
+bool isMarkerEmptyLine(std::string_view line, bool& converted) {
+  converted = line == "\r";
+  return line.empty() || converted;
 }

@@ -17,12 +17,13 @@ std::string OriginalLog::copiedLine(std::string_view text) {
   if (!reader_.next(line)) {
     inStep_ = false;
     return "expected the end of the log (the original ends at line " + number(lineNr()) +
-           "), found " + quoted(text);
+           "), found " + quotedLine(text);
   }
   if (line.text != text) {
     inStep_ = false;
-    return "expected line " + number(lineNr()) + " of the original: " + quoted(line.text) +
-           ", found " + quoted(text) + " (the rest is not compared with the original)";
+    return "expected line " + number(lineNr()) +
+           " of the original: " + quotedDifference(line.text, text) +
+           " (the rest is not compared with the original)";
   }
   return {};
 }
@@ -79,7 +80,7 @@ std::string OriginalLog::rowProblem(uint64_t rowNr, std::string_view row, std::s
     return {};
   rowsMatch_ = false;
   return "expected row " + number(rowNr) + " of the original (line " + number(lineNr()) +
-         "): " + quoted(row) + ", found " + quoted(text);
+         "): " + quotedDifference(row, text);
 }
 
 // The original's remaining rows are stepped over; a result that goes on is
@@ -105,7 +106,7 @@ std::string OriginalLog::endLog(uint64_t cutLines) {
   if (!inStep_ || !reader_.next(extra))
     return {};
   return "expected the end of the original (the cut log ends at line " + number(cutLines) +
-         "), found " + quoted(extra.text);
+         "), found " + quotedLine(extra.text);
 }
 
 void OriginalLog::requireUnchanged() const {

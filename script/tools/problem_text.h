@@ -1,4 +1,8 @@
-// How the checker's messages show the lines they quote.
+// How the checker's messages show the lines they quote: in double quotes,
+// at most 60 bytes of each, "..." outside the quotes where bytes are left
+// out, and every byte other than printable ASCII escaped (\r, \t, \", \\,
+// else \xNN), so that a problem stays one line and a byte that shows
+// nothing, such as a carriage return, is seen.
 
 #ifndef STREAMTRIM_PROBLEM_TEXT_H
 #define STREAMTRIM_PROBLEM_TEXT_H
@@ -7,10 +11,13 @@
 #include <string>
 #include <string_view>
 
-// A line in double quotes: at most 60 bytes, then "..." after the closing
-// quote; every byte other than printable ASCII, and '"' and '\', escaped as
-// \xNN, so that a problem stays one line.
-std::string quoted(std::string_view text);
+// A line from its start.
+std::string quotedLine(std::string_view text);
+
+// Two lines that differ, as "<expected>, found <found>": both from the same
+// byte, so that the first byte where they differ is shown in each, with up
+// to 20 bytes before it.
+std::string quotedDifference(std::string_view expected, std::string_view found);
 
 inline std::string number(uint64_t value) {
   return std::to_string(value);

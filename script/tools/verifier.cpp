@@ -17,10 +17,23 @@
 
 namespace {
 
-bool looksCut(std::string_view firstRow) {
+// A result is cut when its first row carries a row number. Against the
+// original there is no doubt to settle: a copied first row is the original's
+// row 1 itself, even should its text end like a numbered row.
+bool isCutResult(std::string_view firstRow, std::optional<OriginalLog>& original) {
+  if (original && original->copiesFirstRow(firstRow))
+    return false;
   std::string_view text;
   uint64_t rowNr = 0;
-  return parseKeptRow(firstRow, text, rowNr);
+  bool converted = false;
+  return parseKeptRow(firstRow, text, rowNr, converted);
+}
+
+// A line the cutter wrote whose line end was converted to CRLF.
+std::string convertedLineEnd(const char* line) {
+  return std::string("expected ") + line +
+         " to end in a newline alone, as streamtrim writes it, found a carriage return before "
+         "the newline (a line-end conversion to CRLF after the cut)";
 }
 
 // Passes what the check finds to the listener and counts the problems:
@@ -72,9 +85,9 @@ class CutResultCheck {
   // The result begins on line `line` with a kept row, which comes next.
   void begin(uint64_t line, int32_t queryNr);
   void keptRow(std::string_view row, uint64_t line);
-  void marker(uint64_t deletedRows, uint64_t line) {
-    shapeProblem(shape_.marker(deletedRows, line));
-  }
+  // A deletion marker whose middle line is line `line`; converted tells
+  // which of its three lines has a line end converted to CRLF.
+  void marker(uint64_t deletedRows, uint64_t line, const bool (&converted)[3]);
   // Whether a deletion marker may still come: not after the last kept row.
   bool mayHaveMarker() const { return shape_.keptRows() < sizes_.keptRows(); }
   // The result ended (at the end of the log when atEnd) on line `line`.
@@ -108,14 +121,30 @@ void CutResultCheck::begin(uint64_t line, int32_t queryNr) {
 void CutResultCheck::keptRow(std::string_view row, uint64_t line) {
   std::string_view text;
   uint64_t rowNr = 0;
-  if (!parseKeptRow(row, text, rowNr)) {
+  bool converted = false;
+  if (!parseKeptRow(row, text, rowNr, converted)) {
     shapeOk_ = false;
-    problems_.inResult(line, "expected a kept row ending in \" [row: N]\", found " + quoted(row));
+    problems_.inResult(line,
+                       "expected a kept row ending in \" [row: N]\", found " + quotedLine(row));
     return;
   }
+  if (converted)
+    shapeProblem({line, convertedLineEnd("a kept row")});
   shapeProblem(shape_.row(rowNr, line));
   if (original_)
     problems_.inResult(line, original_->keptRow(rowNr, text));
+}
+
+void CutResultCheck::marker(uint64_t deletedRows, uint64_t line, const bool (&converted)[3]) {
+  const char* const kLines[] = {"the empty line before a deletion marker", "a deletion marker",
+                                "the empty line after a deletion marker"};
+  for (int i = 0; i < 3; ++i) {
+    if (converted[i]) {
+      shapeProblem({line - 1 + i, convertedLineEnd(kLines[i])});
+      break;
+    }
+  }
+  shapeProblem(shape_.marker(deletedRows, line));
 }
 
 void CutResultCheck::end(bool atEnd, uint64_t line) {
@@ -161,11 +190,10 @@ class Verification {
   void handleLine(std::string_view text);
   void handleOutside(std::string_view text);
   void beginTable(std::string_view firstLine);
-  bool decideCut(std::string_view firstRow);
   void handleWholeRow(std::string_view text);
   void endWhole();
   void handleCutLine(std::string_view text);
-  bool readMarker();
+  bool readMarker(bool firstConverted);
   void finishLogs();
 
   const CutSizes sizes_;
@@ -262,7 +290,7 @@ void Verification::beginTable(std::string_view firstLine) {
   strayMarkerReported_ = false;
   if (original_)
     original_->beginResult();
-  if (!decideCut(firstLine)) {
+  if (!isCutResult(firstLine, original_)) {
     place_ = Place::kWhole;
     wholeRows_ = 0;
     handleWholeRow(firstLine);
@@ -272,15 +300,6 @@ void Verification::beginTable(std::string_view firstLine) {
   ++summary_.cutResults;
   cutResult_.begin(resultLine_, queryNr_);
   cutResult_.keptRow(firstLine, resultLine_);
-}
-
-// A result is cut when its first row carries a row number. Against the
-// original there is no doubt to settle: a copied first row is the original's
-// row 1 itself, even should its text end like a numbered row.
-bool Verification::decideCut(std::string_view firstRow) {
-  if (original_ && original_->copiesFirstRow(firstRow))
-    return false;
-  return looksCut(firstRow);
 }
 
 void Verification::handleWholeRow(std::string_view text) {
@@ -304,23 +323,27 @@ void Verification::endWhole() {
 void Verification::handleCutLine(std::string_view text) {
   if (isRowLine(text)) {
     cutResult_.keptRow(text, cut_.lineNr());
-  } else if (!(text.empty() && cutResult_.mayHaveMarker() && readMarker())) {
+  } else if (bool converted = false; !(isMarkerEmptyLine(text, converted) &&
+                                       cutResult_.mayHaveMarker() && readMarker(converted))) {
     cutResult_.end(false, cut_.lineNr());
     place_ = Place::kHeader;
     handleOutside(text);
   }
 }
 
-// After an empty line inside a cut result: reads the rest of a deletion
-// marker ("----------- deleted G rows -----------" and an empty line) and
-// true, or goes back to just after the empty line and false.
-bool Verification::readMarker() {
+// After an empty line inside a cut result (its line end converted when
+// firstConverted): reads the rest of a deletion marker ("----------- deleted
+// G rows -----------" and an empty line) and true, or goes back to just
+// after the empty line and false. A marker with line ends converted to CRLF
+// counts as one.
+bool Verification::readMarker(bool firstConverted) {
   NumberedLineReader::Mark afterEmptyLine = cut_.mark();
   Line middle, last;
   uint64_t deleted = 0;
-  if (cut_.next(middle) && parseMarker(middle.text, deleted) && cut_.next(last) &&
-      last.text.empty()) {
-    cutResult_.marker(deleted, cut_.lineNr() - 1);
+  bool converted[3] = {firstConverted, false, false};
+  if (cut_.next(middle) && parseMarker(middle.text, deleted, converted[1]) && cut_.next(last) &&
+      isMarkerEmptyLine(last.text, converted[2])) {
+    cutResult_.marker(deleted, cut_.lineNr() - 1, converted);
     return true;
   }
   cut_.reset(afterEmptyLine);
