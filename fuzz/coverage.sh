@@ -64,7 +64,7 @@ awk 'NR > 2 && NF == 13 && $1 !~ /^-/ && $1 != "TOTAL" {
 }' "$build/report.txt" | sort
 awk '
   $1 == "TOTAL" { printf "%-24s %6s %6s %8s %6s %6s %8s\n", $1, $8, $9, $10, $11, $12, $13 }
-  $1 ~ /^(scanner|result_cutter|sampler|verifier|cut_shape|original_log)\.cpp$/ {
+  $1 ~ /^(scanner|result_cutter|sampler|verifier|cut_shape|original_log|cut_log_syntax|numbered_line_reader|problem_text|sample_replay)\.cpp$/ {
     lines += $8; missed += $9
   }
   END {

@@ -187,6 +187,13 @@ TEST(VerifyTampered, EachTamperingIsRejectedAtItsLine) {
          return i + 1;
        },
        "of the original"},
+      {"a copied line altered past the bytes a message shows", false,
+       [](Lines& l) {
+         size_t i = find(l, "as supplier_cnt");
+         l[i].back() = 'T';
+         return i + 1;
+       },
+       "as supplier_cnt\", found ...\""},
       {"a kept row's text altered", false,
        [](Lines& l) {
          size_t row = firstMarker(l) + 2;
@@ -316,5 +323,69 @@ TEST(VerifyVersion, PrintsTheProjectVersionAndExits) {
     std::string title = text.substr(0, text.find('\n'));
     EXPECT_NE(title.find(std::string("\"streamtrim ") + PROJECT_VERSION + "\""), std::string::npos)
         << page << ": " << title;
+  }
+}
+
+// Line ends converted to CRLF after the cut put a carriage return after
+// lines that the cutter ends with a newline alone: named at the first such
+// line, alone and against the original. A log that has CRLF line ends
+// itself is cut with its carriage returns before the row tags, and passes.
+TEST(VerifyLineEnds, AConversionToCrlfAfterTheCutIsNamedAtItsLine) {
+  struct Conversion {
+    const char* name;
+    bool crlfLog;
+    std::function<size_t(Lines&)> apply;  // returns the 1-based line to be named, 0 for none
+  };
+  auto addCr = [](Lines& l, size_t i) {
+    l[i] += "\r";
+    return i + 1;
+  };
+  const std::vector<Conversion> conversions = {
+      {"every line", false,
+       [&](Lines& l) {
+         for (size_t i = 1; i < l.size(); ++i)
+           addCr(l, i);
+         return addCr(l, 0), find(l, " [row: 1]\r") + 1;
+       }},
+      {"every line of a CRLF log's cut", true,
+       [&](Lines& l) {
+         for (size_t i = 1; i < l.size(); ++i)
+           addCr(l, i);
+         return addCr(l, 0), find(l, "\r [row: 1]\r") + 1;
+       }},
+      {"a kept row", false, [&](Lines& l) { return addCr(l, find(l, " [row: 500]")); }},
+      {"a marker", false, [&](Lines& l) { return addCr(l, firstMarker(l)); }},
+      {"the empty line before a marker", false,
+       [&](Lines& l) { return addCr(l, firstMarker(l) - 1); }},
+      {"the empty line after a marker", false,
+       [&](Lines& l) { return addCr(l, firstMarker(l) + 1); }},
+      {"none in a CRLF log's cut", true, [](Lines&) { return size_t{0}; }},
+  };
+  const std::string log = StreamLog().query(3, 5).query(16, 12000).query(7, 2).text();
+  const std::string crlfLog = StreamLog("\r").query(3, 5).query(16, 12000).query(7, 2).text();
+  for (const Conversion& conversion : conversions) {
+    Logs logs(conversion.crlfLog ? crlfLog : log);
+    Lines lines = splitLines(readFile(logs.cut));
+    size_t line = conversion.apply(lines);
+    writeFile(logs.cut, joinLines(lines));
+    for (const Mode& mode : {kModes[0], kModes[2]}) {
+      SCOPED_TRACE(std::string(conversion.name) + ", " + mode.name);
+      RunResult run = verify(logs, mode);
+      EXPECT_EQ(run.status, line == 0 ? 0 : 1) << run.err;
+      std::string named =
+          "streamtrim-verify: " + logs.cut + ":" + std::to_string(line) + ": expected ";
+      if (line == 0) {
+        EXPECT_EQ(run.err, "");
+      } else {
+        size_t at = run.err.find(named);
+        if (at == std::string::npos) {
+          ADD_FAILURE() << "no problem at line " << line << ": " << run.err;
+          continue;
+        }
+        EXPECT_NE(run.err.substr(at, run.err.find('\n', at) - at).find("line-end conversion"),
+                  std::string::npos)
+            << run.err;
+      }
+    }
   }
 }

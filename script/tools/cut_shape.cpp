@@ -1,10 +1,8 @@
 #include "cut_shape.h"
 
-namespace {
+#include "problem_text.h"
 
-std::string number(uint64_t value) {
-  return std::to_string(value);
-}
+namespace {
 
 ShapeProblem problemAt(uint64_t line, std::string what) {
   return {line, std::move(what)};

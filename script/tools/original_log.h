@@ -1,18 +1,28 @@
 // The original log, read alongside a cut log to hold the cut against it.
 //
-// The checker walks both logs once, front to back. Outside the cut results
-// it takes the original line by line; inside a cut result it steps over the
-// deleted rows in bulk (they are most of a large log) and stops at each kept
-// row. It never seeks backwards beyond the line it has just read.
+// The checker walks both logs once, front to back, and tells this each line
+// of the cut log it reads. Outside the results each line must be the
+// original's next line, byte for byte; the first that is not ends the
+// comparison, since past an added or lost line every later one would differ
+// too. Inside a result each row must be the original's row of its number:
+// every row of a whole result, and the kept rows of a cut one, between which
+// the deleted rows are stepped over in bulk (they are most of a large log).
+// Each result must end where the original's does.
+//
+// Each call returns what is wrong, as a message, or an empty string. The
+// caller names the cut log's line; a problem at the end of the logs is at
+// the original's lineNr().
 
 #ifndef STREAMTRIM_ORIGINAL_LOG_H
 #define STREAMTRIM_ORIGINAL_LOG_H
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "input_file.h"
-#include "line_reader.h"
+#include "numbered_line_reader.h"
+#include "verifier.h"
 
 class OriginalLog {
  public:
@@ -22,32 +32,51 @@ class OriginalLog {
 
   const std::string& path() const { return input_.path(); }
 
-  // Number of the line next() returned last (1-based).
-  uint64_t lineNr() const { return lineNr_; }
+  // Number of the original's line read last (1-based).
+  uint64_t lineNr() const { return reader_.lineNr(); }
 
-  // Reads the next line; false at the end of the log.
-  bool next(Line& line);
+  // A line of the cut log outside the results.
+  std::string copiedLine(std::string_view text);
 
-  // Reads the next line only when it is a row line; otherwise leaves it to
-  // be read next and returns false.
-  bool nextRow(Line& line);
+  // Whether a result whose first row is firstRow is copied whole: its first
+  // row is the original's row 1 itself, whatever its text looks like.
+  bool copiesFirstRow(std::string_view firstRow);
 
-  // Makes line, the line read last, the next line to be read again.
-  void putBack(const Line& line);
+  // A result begins; its rows follow.
+  void beginResult();
 
-  // Steps over up to maxRows row lines; returns how many it stepped over,
-  // fewer when a line that is not a row (or the end of the log) came first.
-  uint64_t skipRows(uint64_t maxRows);
+  // Row rowNr of a whole result, and a kept row of a cut result.
+  std::string wholeRow(uint64_t rowNr, std::string_view text);
+  std::string keptRow(uint64_t rowNr, std::string_view text);
+
+  // The cut log's result ended: the original's must end too.
+  std::string endResult();
+
+  // How the rows of the result just ended compare: not checked once the
+  // logs are out of step.
+  Verdict rowsVerdict() const;
+
+  // The cut log, of cutLines lines, ended: so must the original.
+  std::string endLog(uint64_t cutLines);
 
   // Throws a Failure when the log is not the file, size and age it had
   // when it was opened.
   void requireUnchanged() const;
 
  private:
+  bool nextRow(Line& line);
+  uint64_t skipRows(uint64_t maxRows);
+  std::string rowProblem(uint64_t rowNr, std::string_view row, std::string_view text);
+
   const InputFile& input_;
   FileStamp opened_;
-  LineReader reader_;
-  uint64_t lineNr_ = 0;
+  NumberedLineReader reader_;
+  bool inStep_ = true;  // the logs have matched line for line so far
+
+  // The current result.
+  bool rowsMatch_ = true;
+  uint64_t rowsRead_ = 0;  // of the original's result
+  bool rowsLost_ = false;  // the original's result ended before the cut's
 };
 
 #endif  // STREAMTRIM_ORIGINAL_LOG_H

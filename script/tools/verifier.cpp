@@ -1,90 +1,185 @@
 #include "verifier.h"
 
-#include <charconv>
-#include <limits>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string_view>
-#include <vector>
 
+#include "cut_log_syntax.h"
 #include "cut_shape.h"
 #include "failure.h"
 #include "input_file.h"
-#include "line_reader.h"
 #include "log_format.h"
+#include "numbered_line_reader.h"
 #include "original_log.h"
-#include "random_sequence.h"
+#include "problem_text.h"
+#include "sample_replay.h"
 #include "sampler.h"
 
 namespace {
 
-constexpr std::string_view kRowTag = " [row: ";
-constexpr std::string_view kMarkerBefore = "----------- deleted ";
-constexpr std::string_view kMarkerAfter = " rows -----------";
-constexpr uint64_t kAnyRows = std::numeric_limits<uint64_t>::max();
-
-// Plain decimal, as the cutter writes numbers: digits only, no leading zero.
-bool parsePlainNumber(std::string_view digits, uint64_t& value) {
-  if (digits.empty() || (digits[0] == '0' && digits.size() > 1))
+// A result is cut when its first row carries a row number. Against the
+// original there is no doubt to settle: a copied first row is the original's
+// row 1 itself, even should its text end like a numbered row.
+bool isCutResult(std::string_view firstRow, std::optional<OriginalLog>& original) {
+  if (original && original->copiesFirstRow(firstRow))
     return false;
-  const char* end = digits.data() + digits.size();
-  auto [stop, error] = std::from_chars(digits.data(), end, value);
-  return error == std::errc() && stop == end;
-}
-
-// A kept row: the original row's text, then " [row: N]".
-bool parseKeptRow(std::string_view line, std::string_view& text, uint64_t& rowNr) {
-  size_t tag = line.rfind(kRowTag);
-  if (tag == line.npos || !line.ends_with(']'))
-    return false;
-  size_t digits = tag + kRowTag.size();
-  if (!parsePlainNumber(line.substr(digits, line.size() - 1 - digits), rowNr))
-    return false;
-  text = line.substr(0, tag);
-  return true;
-}
-
-// The middle line of a deletion marker: "----------- deleted G rows -----------".
-bool parseMarker(std::string_view line, uint64_t& deletedRows) {
-  if (!line.starts_with(kMarkerBefore) || !line.ends_with(kMarkerAfter) ||
-      line.size() < kMarkerBefore.size() + kMarkerAfter.size())
-    return false;
-  size_t length = line.size() - kMarkerBefore.size() - kMarkerAfter.size();
-  return parsePlainNumber(line.substr(kMarkerBefore.size(), length), deletedRows);
-}
-
-bool looksCut(std::string_view firstRow) {
   std::string_view text;
   uint64_t rowNr = 0;
-  return parseKeptRow(firstRow, text, rowNr);
+  bool converted = false;
+  return parseKeptRow(firstRow, text, rowNr, converted);
 }
 
-// A line as a message quotes it: at most 60 bytes, other bytes than
-// printable ASCII escaped, so that one problem stays one line.
-std::string quoted(std::string_view text) {
-  constexpr size_t kShown = 60;
-  std::string out = "\"";
-  for (size_t i = 0; i < text.size() && i < kShown; ++i) {
-    auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x20 && c < 0x7f && c != '"' && c != '\\') {
-      out += static_cast<char>(c);
-    } else {
-      constexpr char kHex[] = "0123456789abcdef";
-      out += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+// A line the cutter wrote whose line end was converted to CRLF.
+std::string convertedLineEnd(const char* line) {
+  return std::string("expected ") + line +
+         " to end in a newline alone, as streamtrim writes it, found a carriage return before "
+         "the newline (a line-end conversion to CRLF after the cut)";
+}
+
+// Passes what the check finds to the listener and counts the problems:
+// every one outside the results, and the first of each result.
+class ProblemReport {
+ public:
+  ProblemReport(VerifyListener& listener, const std::string& cutPath)
+      : listener_(listener), cutPath_(cutPath) {}
+
+  uint64_t count() const { return count_; }
+
+  void problem(const std::string& file, uint64_t line, const std::string& what) {
+    ++count_;
+    listener_.problem(file, line, what);
+  }
+
+  // A problem at a line of the cut log; an empty what is none.
+  void atLine(uint64_t line, const std::string& what) {
+    if (!what.empty())
+      problem(cutPath_, line, what);
+  }
+
+  void beginResult() { reported_ = false; }
+  void inResult(uint64_t line, const std::string& what) {
+    if (what.empty() || reported_)
+      return;
+    reported_ = true;
+    problem(cutPath_, line, what);
+  }
+  void inResult(const ShapeProblem& wrong) { inResult(wrong.line, wrong.what); }
+
+  void cutResult(const CutResultReport& report) { listener_.cutResult(report); }
+
+ private:
+  VerifyListener& listener_;
+  const std::string& cutPath_;
+  uint64_t count_ = 0;
+  bool reported_ = false;  // the current result's first problem
+};
+
+// One cut result's kept rows and markers, held against the shape every cut
+// must have, the original's rows and the tool's draw.
+class CutResultCheck {
+ public:
+  CutResultCheck(const CutSizes& sizes, ProblemReport& problems,
+                 std::optional<OriginalLog>& original, std::optional<SampleReplay>& replay)
+      : sizes_(sizes), problems_(problems), original_(original), replay_(replay) {}
+
+  // The result begins on line `line` with a kept row, which comes next.
+  void begin(uint64_t line, int32_t queryNr);
+  void keptRow(std::string_view row, uint64_t line);
+  // A deletion marker whose middle line is line `line`; converted tells
+  // which of its three lines has a line end converted to CRLF.
+  void marker(uint64_t deletedRows, uint64_t line, const bool (&converted)[3]);
+  // Whether a deletion marker may still come: not after the last kept row.
+  bool mayHaveMarker() const { return shape_.keptRows() < sizes_.keptRows(); }
+  // The result ended (at the end of the log when atEnd) on line `line`.
+  void end(bool atEnd, uint64_t line);
+
+ private:
+  void shapeProblem(const ShapeProblem& wrong);
+
+  const CutSizes sizes_;
+  ProblemReport& problems_;
+  std::optional<OriginalLog>& original_;
+  std::optional<SampleReplay>& replay_;
+  uint64_t line_ = 0;
+  int32_t queryNr_ = 0;
+  CutShape shape_;
+  bool shapeOk_ = true;
+};
+
+void CutResultCheck::begin(uint64_t line, int32_t queryNr) {
+  line_ = line;
+  queryNr_ = queryNr;
+  shape_ = CutShape(sizes_);
+  shapeOk_ = true;
+  if (!isCuttableQuery(queryNr)) {
+    shapeOk_ = false;
+    problems_.inResult(line, "expected a cut result of query 11, 16 or 20, found one of query " +
+                                 std::to_string(queryNr));
+  }
+}
+
+void CutResultCheck::keptRow(std::string_view row, uint64_t line) {
+  std::string_view text;
+  uint64_t rowNr = 0;
+  bool converted = false;
+  if (!parseKeptRow(row, text, rowNr, converted)) {
+    shapeOk_ = false;
+    problems_.inResult(line,
+                       "expected a kept row ending in \" [row: N]\", found " + quotedLine(row));
+    return;
+  }
+  if (converted)
+    shapeProblem({line, convertedLineEnd("a kept row")});
+  shapeProblem(shape_.row(rowNr, line));
+  if (original_)
+    problems_.inResult(line, original_->keptRow(rowNr, text));
+}
+
+void CutResultCheck::marker(uint64_t deletedRows, uint64_t line, const bool (&converted)[3]) {
+  const char* const kLines[] = {"the empty line before a deletion marker", "a deletion marker",
+                                "the empty line after a deletion marker"};
+  for (int i = 0; i < 3; ++i) {
+    if (converted[i]) {
+      shapeProblem({line - 1 + i, convertedLineEnd(kLines[i])});
+      break;
     }
   }
-  out += text.size() > kShown ? "\"..." : "\"";
-  return out;
+  shapeProblem(shape_.marker(deletedRows, line));
 }
 
-std::string number(uint64_t value) {
-  return std::to_string(value);
+void CutResultCheck::end(bool atEnd, uint64_t line) {
+  shapeProblem(shape_.end(atEnd, line));
+  if (original_)
+    problems_.inResult(line, original_->endResult());
+  CutResultReport report;
+  report.line = line_;
+  report.queryNr = queryNr_;
+  report.rows = shape_.rows();
+  report.shape = shapeOk_ ? Verdict::kPassed : Verdict::kFailed;
+  if (replay_) {
+    SampleReplay::Outcome sample = replay_->cutResult(queryNr_, shape_, shapeOk_);
+    report.sample = sample.verdict;
+    problems_.inResult(sample.problem);
+  }
+  if (original_)
+    report.original = original_->rowsVerdict();
+  problems_.cutResult(report);
+}
+
+void CutResultCheck::shapeProblem(const ShapeProblem& wrong) {
+  if (!wrong)
+    return;
+  shapeOk_ = false;
+  problems_.inResult(wrong);
 }
 
 // Where the cut log's reader stands in the log's structure.
 enum class Place { kHeader, kQuery, kTableStart, kWhole, kCut };
 
+// The walk over the cut log's structure, as the cutter takes it: outside the
+// results, whole results and cut ones. It hands what it reads to the
+// original, when it is given, and each whole result to the sample's replay,
+// when the check is strict.
 class Verification {
  public:
   Verification(const InputFile& cutLog, const InputFile* original, bool anySample,
@@ -92,83 +187,53 @@ class Verification {
   VerifySummary run();
 
  private:
-  bool readCutLine(Line& line);
   void handleLine(std::string_view text);
   void handleOutside(std::string_view text);
   void beginTable(std::string_view firstLine);
-  bool decideCut(std::string_view firstRow);
   void handleWholeRow(std::string_view text);
   void endWhole();
   void handleCutLine(std::string_view text);
-  bool readMarker();
-  void handleKeptRow(std::string_view text);
-  void compareKeptRow(uint64_t rowNr, std::string_view text);
-  void endCut(bool atEnd);
-  Verdict checkSample(uint64_t rows);
-  void finishOriginalTable();
+  bool readMarker(bool firstConverted);
   void finishLogs();
 
-  bool comparing() const { return original_.has_value() && inStep_; }
-  void compareCopied(std::string_view text);
-  void problem(const std::string& file, uint64_t line, const std::string& what);
-  void resultProblem(uint64_t line, const std::string& what);
-
-  const bool anySample_;
   const CutSizes sizes_;
-  VerifyListener& listener_;
   const InputFile& cutInput_;
   FileStamp cutOpened_;
-  LineReader cut_;
-  uint64_t lineNr_ = 0;       // of the cut log's line read last
-  uint64_t lastLineEnd_ = 0;  // offset just past that line's text
+  NumberedLineReader cut_;
   std::optional<OriginalLog> original_;
-  bool inStep_ = true;  // the original has matched line for line so far
+  std::optional<SampleReplay> replay_;  // none when any sample passes
+  ProblemReport problems_;
+  CutResultCheck cutResult_;
   VerifySummary summary_;
 
   Place place_ = Place::kHeader;
   int32_t queryNr_ = 0;
   bool strayMarkerReported_ = false;  // since the last result
-
-  // The current result.
-  uint64_t resultLine_ = 0;
-  bool reported_ = false;  // its first problem has been reported
-  uint64_t wholeRows_ = 0;
-  CutShape shape_;
-  bool shapeOk_ = true;
-  bool rowsMatch_ = true;          // against the original's rows
-  uint64_t originalRow_ = 0;       // rows of the original's result read so far
-  bool originalRowsLost_ = false;  // the original's result ended before the cut's
-
-  RandomSequence sequence_;  // replays the tool's draws, result by result
-  bool sequenceInStep_ = true;
+  uint64_t resultLine_ = 0;           // of the current result's first row
+  uint64_t wholeRows_ = 0;            // of the current result, when whole
 };
 
 Verification::Verification(const InputFile& cutLog, const InputFile* original, bool anySample,
                            const CutSizes& sizes, VerifyListener& listener)
-    : anySample_(anySample),
-      sizes_(sizes),
-      listener_(listener),
+    : sizes_(sizes),
       cutInput_(cutLog),
       cutOpened_(cutInput_.stamp()),
-      cut_(cutInput_) {
+      cut_(cutInput_),
+      problems_(listener, cutInput_.path()),
+      cutResult_(sizes_, problems_, original_, replay_) {
   if (original != nullptr)
     original_.emplace(*original);
+  if (!anySample)
+    replay_.emplace(sizes_);
 }
 
 VerifySummary Verification::run() {
   Line line;
-  while (readCutLine(line))
+  while (cut_.next(line))
     handleLine(line.text);
   finishLogs();
+  summary_.problems = problems_.count();
   return summary_;
-}
-
-bool Verification::readCutLine(Line& line) {
-  if (!cut_.next(line))
-    return false;
-  ++lineNr_;
-  lastLineEnd_ = line.offset + line.text.size();
-  return true;
 }
 
 void Verification::handleLine(std::string_view text) {
@@ -197,12 +262,13 @@ void Verification::handleLine(std::string_view text) {
 
 // The same steps through a query's output as the cutter takes.
 void Verification::handleOutside(std::string_view text) {
-  compareCopied(text);
+  if (original_)
+    problems_.atLine(cut_.lineNr(), original_->copiedLine(text));
   uint64_t deleted = 0;
   if (!original_ && !strayMarkerReported_ && parseMarker(text, deleted)) {
     strayMarkerReported_ = true;
-    problem(cutInput_.path(), lineNr_,
-            "expected deletion markers only inside cut results, found one outside");
+    problems_.atLine(cut_.lineNr(),
+                     "expected deletion markers only inside cut results, found one outside");
   }
   if (place_ == Place::kQuery && isSeparatorLine(text)) {
     place_ = Place::kTableStart;
@@ -219,13 +285,12 @@ void Verification::beginTable(std::string_view firstLine) {
     handleOutside(firstLine);
     return;
   }
-  resultLine_ = lineNr_;
-  reported_ = false;
-  shapeOk_ = rowsMatch_ = true;
-  originalRow_ = 0;
-  originalRowsLost_ = false;
+  resultLine_ = cut_.lineNr();
+  problems_.beginResult();
   strayMarkerReported_ = false;
-  if (!decideCut(firstLine)) {
+  if (original_)
+    original_->beginResult();
+  if (!isCutResult(firstLine, original_)) {
     place_ = Place::kWhole;
     wholeRows_ = 0;
     handleWholeRow(firstLine);
@@ -233,247 +298,76 @@ void Verification::beginTable(std::string_view firstLine) {
   }
   place_ = Place::kCut;
   ++summary_.cutResults;
-  shape_ = CutShape(sizes_);
-  if (!isCuttableQuery(queryNr_)) {
-    shapeOk_ = false;
-    resultProblem(lineNr_, "expected a cut result of query 11, 16 or 20, found one of query " +
-                               std::to_string(queryNr_));
-  }
-  handleKeptRow(firstLine);
-}
-
-// A result is cut when its first row carries a row number. Against the
-// original there is no doubt to settle: a copied first row is the original's
-// row 1 itself, even should its text end like a numbered row.
-bool Verification::decideCut(std::string_view firstRow) {
-  if (comparing()) {
-    Line row;
-    if (original_->nextRow(row)) {
-      bool copied = row.text == firstRow;
-      original_->putBack(row);
-      if (copied)
-        return false;
-    }
-  }
-  return looksCut(firstRow);
+  cutResult_.begin(resultLine_, queryNr_);
+  cutResult_.keptRow(firstLine, resultLine_);
 }
 
 void Verification::handleWholeRow(std::string_view text) {
   ++wholeRows_;
-  if (!comparing() || originalRowsLost_)
-    return;
-  Line row;
-  if (!original_->nextRow(row)) {
-    originalRowsLost_ = true;
-    rowsMatch_ = false;
-    resultProblem(lineNr_, "expected the end of the result (the original's has " +
-                               number(wholeRows_ - 1) + " rows), found another row");
-    return;
-  }
-  ++originalRow_;
-  if (row.text != text) {
-    rowsMatch_ = false;
-    resultProblem(lineNr_, "expected row " + number(wholeRows_) + " of the original (line " +
-                               number(original_->lineNr()) + "): " + quoted(row.text) + ", found " +
-                               quoted(text));
-  }
+  if (original_)
+    problems_.inResult(cut_.lineNr(), original_->wholeRow(wholeRows_, text));
 }
 
 void Verification::endWhole() {
-  finishOriginalTable();
-  if (!anySample_ && mayTruncateOutputOfQuery(queryNr_, wholeRows_, sizes_)) {
-    resultProblem(resultLine_, "expected query " + std::to_string(queryNr_) + "'s result of " +
-                                   number(wholeRows_) + " rows to be cut (it has more than " +
-                                   number(sizes_.maxUncutRows) + "), found it whole");
-    std::set<uint64_t> skipped;  // the tool would have drawn for it
-    if (sequenceInStep_)
-      generateOutputLines(skipped, wholeRows_, sequence_, sizes_);
-  }
+  if (original_)
+    problems_.inResult(cut_.lineNr(), original_->endResult());
+  if (!replay_)
+    return;
+  if (mayTruncateOutputOfQuery(queryNr_, wholeRows_, sizes_))
+    problems_.inResult(resultLine_, "expected query " + std::to_string(queryNr_) + "'s result of " +
+                                        number(wholeRows_) + " rows to be cut (it has more than " +
+                                        number(sizes_.maxUncutRows) + "), found it whole");
+  replay_->wholeResult(queryNr_, wholeRows_);  // the tool would have drawn for it
 }
 
 void Verification::handleCutLine(std::string_view text) {
   if (isRowLine(text)) {
-    handleKeptRow(text);
-  } else if (!(text.empty() && shape_.keptRows() < sizes_.keptRows() && readMarker())) {
-    endCut(false);
+    cutResult_.keptRow(text, cut_.lineNr());
+  } else if (bool converted = false; !(isMarkerEmptyLine(text, converted) &&
+                                       cutResult_.mayHaveMarker() && readMarker(converted))) {
+    cutResult_.end(false, cut_.lineNr());
     place_ = Place::kHeader;
     handleOutside(text);
   }
 }
 
-// After an empty line inside a cut result: reads the rest of a deletion
-// marker ("----------- deleted G rows -----------" and an empty line) and
-// true, or goes back to just after the empty line and false.
-bool Verification::readMarker() {
-  uint64_t resumeAt = cut_.offset(), resumeLine = lineNr_, resumeEnd = lastLineEnd_;
+// After an empty line inside a cut result (its line end converted when
+// firstConverted): reads the rest of a deletion marker ("----------- deleted
+// G rows -----------" and an empty line) and true, or goes back to just
+// after the empty line and false. A marker with line ends converted to CRLF
+// counts as one.
+bool Verification::readMarker(bool firstConverted) {
+  NumberedLineReader::Mark afterEmptyLine = cut_.mark();
   Line middle, last;
   uint64_t deleted = 0;
-  if (readCutLine(middle) && parseMarker(middle.text, deleted) && readCutLine(last) &&
-      last.text.empty()) {
-    if (ShapeProblem wrong = shape_.marker(deleted, lineNr_ - 1)) {
-      shapeOk_ = false;
-      resultProblem(wrong.line, wrong.what);
-    }
+  bool converted[3] = {firstConverted, false, false};
+  if (cut_.next(middle) && parseMarker(middle.text, deleted, converted[1]) && cut_.next(last) &&
+      isMarkerEmptyLine(last.text, converted[2])) {
+    cutResult_.marker(deleted, cut_.lineNr() - 1, converted);
     return true;
   }
-  cut_.seek(resumeAt);
-  lineNr_ = resumeLine;
-  lastLineEnd_ = resumeEnd;
+  cut_.reset(afterEmptyLine);
   return false;
-}
-
-void Verification::handleKeptRow(std::string_view line) {
-  std::string_view text;
-  uint64_t rowNr = 0;
-  if (!parseKeptRow(line, text, rowNr)) {
-    shapeOk_ = false;
-    resultProblem(lineNr_, "expected a kept row ending in \" [row: N]\", found " + quoted(line));
-    return;
-  }
-  if (ShapeProblem wrong = shape_.row(rowNr, lineNr_)) {
-    shapeOk_ = false;
-    resultProblem(wrong.line, wrong.what);
-  }
-  compareKeptRow(rowNr, text);
-}
-
-void Verification::compareKeptRow(uint64_t rowNr, std::string_view text) {
-  if (!comparing() || originalRowsLost_ || rowNr <= originalRow_)
-    return;
-  uint64_t before = rowNr - originalRow_ - 1;
-  uint64_t skipped = original_->skipRows(before);
-  originalRow_ += skipped;
-  Line row;
-  if (skipped < before || !original_->nextRow(row)) {
-    originalRowsLost_ = true;
-    rowsMatch_ = false;
-    resultProblem(lineNr_, "expected a row the original's result has (it ends at row " +
-                               number(originalRow_) + "), found row " + number(rowNr));
-    return;
-  }
-  originalRow_ = rowNr;
-  if (row.text != text) {
-    rowsMatch_ = false;
-    resultProblem(lineNr_, "expected row " + number(rowNr) + " of the original (line " +
-                               number(original_->lineNr()) + "): " + quoted(row.text) + ", found " +
-                               quoted(text));
-  }
-}
-
-void Verification::endCut(bool atEnd) {
-  if (ShapeProblem wrong = shape_.end(atEnd, lineNr_)) {
-    shapeOk_ = false;
-    resultProblem(wrong.line, wrong.what);
-  }
-  finishOriginalTable();
-  CutResultReport report;
-  report.line = resultLine_;
-  report.queryNr = queryNr_;
-  report.rows = shape_.rows();
-  report.shape = shapeOk_ ? Verdict::kPassed : Verdict::kFailed;
-  report.sample = checkSample(report.rows);
-  if (original_)
-    report.original = !inStep_     ? Verdict::kNotChecked
-                      : rowsMatch_ ? Verdict::kPassed
-                                   : Verdict::kFailed;
-  listener_.cutResult(report);
-}
-
-// Draws this result's sample as the tool would have, then holds the drawn
-// rows against it. A result whose row count cannot be told leaves the
-// sequence out of step: the later samples can no longer be checked.
-Verdict Verification::checkSample(uint64_t rows) {
-  if (anySample_)
-    return Verdict::kNotChecked;
-  if (rows == 0) {
-    sequenceInStep_ = false;
-    return Verdict::kNotChecked;
-  }
-  if (!sequenceInStep_ || !mayTruncateOutputOfQuery(queryNr_, rows, sizes_))
-    return Verdict::kNotChecked;  // the tool draws nothing for a result it does not cut
-  std::set<uint64_t> sample;
-  generateOutputLines(sample, rows, sequence_, sizes_);
-  if (!shapeOk_)
-    return Verdict::kNotChecked;
-  auto drawn = sample.upper_bound(sizes_.blockRows);
-  for (const CutShape::DrawnRow& kept : shape_.drawnRows()) {
-    if (kept.rowNr != *drawn) {
-      resultProblem(kept.line, "expected row " + number(*drawn) +
-                                   ", the next row of streamtrim's sample, found row " +
-                                   number(kept.rowNr));
-      return Verdict::kFailed;
-    }
-    ++drawn;
-  }
-  return Verdict::kPassed;
-}
-
-// At the end of a result the original must be at the end of its own: its
-// remaining rows are stepped over, and a result that goes on is reported.
-void Verification::finishOriginalTable() {
-  if (!comparing() || originalRowsLost_)
-    return;
-  uint64_t more = original_->skipRows(kAnyRows);
-  if (more > 0) {
-    rowsMatch_ = false;
-    resultProblem(lineNr_, "expected the result to go on to row " + number(originalRow_ + more) +
-                               " as the original's does (line " + number(original_->lineNr()) +
-                               "), found its end after row " + number(originalRow_));
-  }
 }
 
 void Verification::finishLogs() {
   if (place_ == Place::kWhole)
     endWhole();
   else if (place_ == Place::kCut)
-    endCut(true);
+    cutResult_.end(true, cut_.lineNr());
   else if (place_ == Place::kTableStart)
     ++summary_.results;  // a separator as the last line
-  if (lineNr_ > 0 && lastLineEnd_ == cutOpened_.size)
-    problem(cutInput_.path(), lineNr_,
-            "expected a newline at the end of the last line, found none");
-  Line extra;
-  if (comparing() && original_->next(extra))
-    problem(original_->path(), original_->lineNr(),
-            "expected the end of the original (the cut log ends at line " + number(lineNr_) +
-                "), found " + quoted(extra.text));
+  if (cut_.lineNr() > 0 && cut_.lastLineEnd() == cutOpened_.size)
+    problems_.atLine(cut_.lineNr(), "expected a newline at the end of the last line, found none");
+  if (original_) {
+    std::string extra = original_->endLog(cut_.lineNr());
+    if (!extra.empty())
+      problems_.problem(original_->path(), original_->lineNr(), extra);
+  }
   if (!cutInput_.stamp().sameContentAs(cutOpened_))
     throw Failure(cutInput_.path(), "the log changed while it was being checked");
   if (original_)
     original_->requireUnchanged();
-}
-
-// Outside the results, the cut log is the original line for line. The first
-// line that differs ends the comparison: past an added or lost line every
-// later one would differ too.
-void Verification::compareCopied(std::string_view text) {
-  if (!comparing())
-    return;
-  Line line;
-  if (!original_->next(line)) {
-    inStep_ = false;
-    problem(cutInput_.path(), lineNr_,
-            "expected the end of the log (the original ends at line " +
-                number(original_->lineNr()) + "), found " + quoted(text));
-  } else if (line.text != text) {
-    inStep_ = false;
-    problem(cutInput_.path(), lineNr_,
-            "expected line " + number(original_->lineNr()) +
-                " of the original: " + quoted(line.text) + ", found " + quoted(text) +
-                " (the rest is not compared with the original)");
-  }
-}
-
-void Verification::problem(const std::string& file, uint64_t line, const std::string& what) {
-  ++summary_.problems;
-  listener_.problem(file, line, what);
-}
-
-void Verification::resultProblem(uint64_t line, const std::string& what) {
-  if (reported_)
-    return;
-  reported_ = true;
-  problem(cutInput_.path(), line, what);
 }
 
 }  // namespace

@@ -19,6 +19,12 @@
 // row the original's row of that number, and each cut result's N the
 // original result's row count. Strict and against the original, a log that
 // passes is exactly streamtrim's output for that original.
+//
+// Its parts: verifier.cpp walks the cut log's structure, reading it with
+// numbered_line_reader.h; cut_log_syntax.h parses the kept rows and markers,
+// cut_shape.h checks each cut result's shape, original_log.h holds the cut
+// against the original and sample_replay.h replays the tool's draw;
+// problem_text.h quotes lines in the messages.
 
 #ifndef STREAMTRIM_VERIFIER_H
 #define STREAMTRIM_VERIFIER_H

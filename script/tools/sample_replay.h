@@ -1,0 +1,43 @@
+// The strict check's replay of streamtrim's draw.
+//
+// One run of the tool draws the random rows of every result it cuts from one
+// sequence, in log order (sampler.h). The checker replays the same draws as
+// it meets the results: for a cut result it draws the sample the tool would
+// have drawn for its row count and holds the kept rows against it; for a
+// result left whole that the tool would have cut, it draws that result's
+// sample too, so that the later results stay in step. A cut result whose row
+// count cannot be told leaves the sequence out of step: no later sample can
+// be checked.
+
+#ifndef STREAMTRIM_SAMPLE_REPLAY_H
+#define STREAMTRIM_SAMPLE_REPLAY_H
+
+#include <cstdint>
+
+#include "cut_shape.h"
+#include "random_sequence.h"
+#include "sampler.h"
+#include "verifier.h"
+
+class SampleReplay {
+ public:
+  explicit SampleReplay(const CutSizes& sizes) : sizes_(sizes) {}
+
+  // A result of query queryNr with `rows` rows was left whole.
+  void wholeResult(int32_t queryNr, uint64_t rows);
+
+  struct Outcome {
+    Verdict verdict = Verdict::kNotChecked;
+    ShapeProblem problem;  // at the first kept row that is not the tool's
+  };
+  // A cut result of query queryNr ended with the given shape; its drawn rows
+  // are checked only when shapeOk.
+  Outcome cutResult(int32_t queryNr, const CutShape& shape, bool shapeOk);
+
+ private:
+  const CutSizes sizes_;
+  RandomSequence sequence_;
+  bool inStep_ = true;
+};
+
+#endif  // STREAMTRIM_SAMPLE_REPLAY_H
