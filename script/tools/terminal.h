@@ -3,8 +3,9 @@
 // The display belongs on standard error when that is a terminal and the cut
 // log does not go to a terminal at all: the status line would land among the
 // log's rows, and whoever sends a cut log to a terminal sees it move anyway.
-// Each system answers these questions in a file of its own
-// (terminal_posix.cpp, terminal_windows.cpp).
+// Each system answers these questions, and draws the status line as its
+// terminal understands, in a file of its own (terminal_posix.cpp,
+// terminal_windows.cpp); the display itself writes no escape sequence.
 
 #ifndef STREAMTRIM_TERMINAL_H
 #define STREAMTRIM_TERMINAL_H
