@@ -60,11 +60,13 @@ TEST(ProgressText, SummaryLine) {
 
 namespace {
 
-// A terminal that keeps what is drawn on it, in a window of a width the test
-// sets.
+// A terminal that keeps what is done on it, written as "draw(line)",
+// "erase" and "print(line)", in a window of a width the test sets.
 class CapturedTerminal : public Terminal {
  public:
-  void write(std::string_view text) override { drawn_.append(text); }
+  void drawStatus(std::string_view line) override { drawn_.append("draw(").append(line) += ')'; }
+  void eraseStatus() override { drawn_ += "erase"; }
+  void printLine(std::string_view line) override { drawn_.append("print(").append(line) += ')'; }
   int width() override { return width_; }
 
   // What was drawn since the last call.
@@ -91,9 +93,7 @@ struct Display {
 };
 
 std::string drawing(int pass, uint64_t done, uint64_t total, double elapsed) {
-  std::string text = "\r";
-  text += statusLine(pass, done, total, elapsed);
-  return text += "\x1b[K";
+  return "draw(" + statusLine(pass, done, total, elapsed) + ")";
 }
 
 }  // namespace
@@ -138,7 +138,7 @@ TEST(ProgressDisplay, DrawsAfterTheDelayAtMostTenTimesASecondAndErasesForTheSumm
   EXPECT_DOUBLE_EQ(progress.elapsed(), 10.5);
   RunSummary summary{3, {20000}, kLog, 1234, progress.elapsed()};
   progress.finish(summary);
-  EXPECT_EQ(display.drawn(), "\r\x1b[K" + summaryLine(summary) + "\n");
+  EXPECT_EQ(display.drawn(), "erase" + ("print(" + summaryLine(summary) + ")"));
   progress.erase();  // a line erased already
   EXPECT_EQ(display.drawn(), "");
 }
@@ -163,6 +163,6 @@ TEST(ProgressDisplay, StatusLineStaysWithinOneRowOfTheWindow) {
     display.progress->beginPass(1, 4 * Progress::kCheckEvery);
     display.now = 1001;
     display.progress->blockRead(2 * Progress::kCheckEvery, 2 * Progress::kCheckEvery);
-    EXPECT_EQ(display.drawn(), "\r" + c.shown + "\x1b[K");
+    EXPECT_EQ(display.drawn(), "draw(" + c.shown + ")");
   }
 }

@@ -1,6 +1,6 @@
 // The test helpers on Windows: CreateProcessW with a quoted UTF-16 command
 // line, anonymous pipes read concurrently, named pipes, and paths converted
-// from UTF-8 to UTF-16.
+// from UTF-8 to UTF-16 as the tool converts them (utf16.h).
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -24,34 +24,10 @@
 #include <utility>
 #include <vector>
 
+#include "system_error_windows.h"
 #include "test_support.h"
-#include "windows_text.h"
 
 namespace {
-
-std::wstring wide(const std::string& text) {
-  if (text.empty())
-    return {};
-  int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
-                                     static_cast<int>(text.size()), nullptr, 0);
-  if (length <= 0)
-    throw std::runtime_error("not UTF-8: " + text);
-  std::wstring converted(static_cast<size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                        converted.data(), length);
-  return converted;
-}
-
-std::string utf8(const std::wstring& text) {
-  if (text.empty())
-    return {};
-  int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                     nullptr, 0, nullptr, nullptr);
-  std::string converted(static_cast<size_t>(length), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), converted.data(),
-                        length, nullptr, nullptr);
-  return converted;
-}
 
 [[noreturn]] void fail(const std::string& what) {
   throw std::runtime_error(what + ": " + windowsReason(::GetLastError()));
@@ -85,7 +61,7 @@ class Handle {
 };
 
 HANDLE openForAttributes(const std::string& path, DWORD access) {
-  HANDLE file = ::CreateFileW(wide(path).c_str(), access,
+  HANDLE file = ::CreateFileW(widen(path).c_str(), access,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE)
@@ -118,7 +94,7 @@ std::string windowsReason(unsigned long error) {
   while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
                               message.back() == L' ' || message.back() == L'.'))
     message.pop_back();
-  return utf8(message);
+  return narrow(message);
 }
 
 TempDir::TempDir() {
@@ -126,14 +102,14 @@ TempDir::TempDir() {
   DWORD length = ::GetTempPathW(MAX_PATH + 1, base);
   if (length == 0 || length > MAX_PATH)
     fail("no directory for temporary files");
-  std::string parent = utf8(std::wstring(base, length));
+  std::string parent = narrow(std::wstring(base, length));
   for (char& c : parent)
     c = c == '\\' ? '/' : c;
   if (parent.back() != '/')
     parent += '/';
   for (;;) {
     std::string candidate = parent + uniqueName();
-    if (::CreateDirectoryW(wide(candidate).c_str(), nullptr)) {
+    if (::CreateDirectoryW(widen(candidate).c_str(), nullptr)) {
       path_ = candidate;
       return;
     }
@@ -200,7 +176,7 @@ NamedPipe::NamedPipe(const TempDir&) : path_("\\\\.\\pipe\\" + uniqueName()) {
   // instance waits for a client of its own.
   for (int i = 0; i < kOpens; ++i) {
     HANDLE instance = ::CreateNamedPipeW(
-        wide(path_).c_str(), PIPE_ACCESS_DUPLEX | (i == 0 ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0),
+        widen(path_).c_str(), PIPE_ACCESS_DUPLEX | (i == 0 ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0),
         PIPE_TYPE_BYTE | PIPE_WAIT, kOpens, 4096, 4096, 0, nullptr);
     if (instance == INVALID_HANDLE_VALUE) {
       for (void* made : instances_)
@@ -230,7 +206,7 @@ void setStandardOutput(int fd) {
 
 StandardOutputRedirect::StandardOutputRedirect(const std::string& path) {
   std::fflush(stdout);
-  int fd = ::_wopen(wide(path).c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
+  int fd = ::_wopen(widen(path).c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
                     _S_IREAD | _S_IWRITE);
   if (fd < 0)
     throw std::runtime_error("cannot open " + path);
@@ -278,9 +254,9 @@ std::wstring commandLine(const std::vector<std::string>& args) {
   std::wstring line;
   for (size_t i = 0; i < args.size(); ++i) {
     if (i == 0)
-      line += L"\"" + wide(args[i]) + L"\"";
+      line += L"\"" + widen(args[i]) + L"\"";
     else
-      line += L" " + quoted(wide(args[i]));
+      line += L" " + quoted(widen(args[i]));
   }
   return line;
 }
@@ -301,14 +277,14 @@ Handle launch(const std::string& program, const std::vector<std::string>& args,
               const StandardHandles& handles, const std::string& cwd, DWORD& pid) {
   std::wstring application;
   if (program.find_first_of("/\\") != std::string::npos) {
-    std::wstring given = wide(program);
+    std::wstring given = widen(program);
     DWORD length = ::GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
     application.resize(length);
     length = ::GetFullPathNameW(given.c_str(), length, application.data(), nullptr);
     application.resize(length);
   }
   std::wstring line = commandLine(args);
-  std::wstring directory = wide(cwd);
+  std::wstring directory = widen(cwd);
 
   std::vector<HANDLE> inherited;
   for (HANDLE handle : {handles.in, handles.out, handles.err}) {
@@ -401,14 +377,14 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
   Handle outRead, outWrite, errRead, errWrite;
   makePipe(errRead, errWrite);
   if (!options.stdoutPath.empty()) {
-    outWrite =
-        Handle(::CreateFileW(wide(options.stdoutPath).c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &attributes,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    outWrite = Handle(::CreateFileW(widen(options.stdoutPath).c_str(),
+                                    GENERIC_WRITE | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    &attributes, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!outWrite)
       fail("cannot open " + options.stdoutPath);
   } else if (!options.stdoutAppendPath.empty()) {
-    outWrite = Handle(::CreateFileW(wide(options.stdoutAppendPath).c_str(),
+    outWrite = Handle(::CreateFileW(widen(options.stdoutAppendPath).c_str(),
                                     FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     &attributes, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -521,7 +497,7 @@ void PseudoTerminal::setWidth(int) {}
 void PseudoTerminal::closeTerminal() {}
 
 LockedFile::LockedFile(const std::string& path)
-    : handle_(::CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    : handle_(::CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {
   if (handle_ == INVALID_HANDLE_VALUE)
     fail("cannot lock " + path);

@@ -1,16 +1,19 @@
-// What only Windows has: names converted between UTF-8 and UTF-16, the
-// system's messages, consoles without escape sequences, logs other programs
-// lock, devices by their DOS names, and pipes whose reader has gone without a
-// signal to say so.
+// What only Windows has: the system's messages, the programs' manifest and
+// paths past 260 characters, names in UTF-16, the console and the changes
+// made to it, logs other programs lock, read-only files, devices by their
+// DOS names, and pipes whose reader has gone without a signal to say so.
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "console_windows.h"
 #include "input_file.h"
+#include "system_error_windows.h"
 #include "test_support.h"
-#include "windows_text.h"
 
 namespace {
 
@@ -23,54 +26,9 @@ void expectOneLineFailure(const RunResult& run, const std::string& message) {
 
 }  // namespace
 
-// Every name reaches the system as the user wrote it and comes back the
-// same, also a name with an unpaired surrogate, which Windows allows and
-// which a converter that substitutes U+FFFD would make unreachable.
-TEST(WindowsText, NamesConvertBothWaysLosslessly) {
-  struct Case {
-    std::string utf8;
-    std::wstring utf16;
-  };
-  const std::vector<Case> cases = {
-      {"stream0.log", L"stream0.log"},
-      {"\xc3\xa9", L"\u00e9"},
-      {"\xe6\x97\xa5\xe6\x9c\xac \xc3\xa9.log", L"\u65e5\u672c \u00e9.log"},
-      {"\xf0\x9f\x98\x80.log", L"\xd83d\xde00.log"},            // outside the BMP: a surrogate pair
-      {"a\xed\xa0\x80z", L"a\xd800z"},                          // an unpaired high surrogate
-      {"\xed\xb0\x80", L"\xdc00"},                              // an unpaired low surrogate
-      {"\xed\xa0\xbd\xf0\x9f\x98\x80", L"\xd83d\xd83d\xde00"},  // one before a pair
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.utf8);
-    EXPECT_EQ(widen(c.utf8), c.utf16);
-    EXPECT_EQ(narrow(c.utf16), c.utf8);
-  }
-}
-
-// A byte that starts no valid sequence becomes one U+FFFD, and what follows
-// it is read afresh.
-TEST(WindowsText, BytesThatAreNoUtf8BecomeReplacementCharacters) {
-  struct Case {
-    std::string utf8;
-    std::wstring utf16;
-  };
-  const std::vector<Case> cases = {
-      {"\xff", L"\xfffd"},
-      {"a\xc3", L"a\xfffd"},                              // cut short at the end
-      {"\xe6\x97x", L"\xfffd\xfffdx"},                    // cut short before an ASCII letter
-      {"\xc0\xaf", L"\xfffd\xfffd"},                      // overlong
-      {"\xe0\x80\xaf", L"\xfffd\xfffd\xfffd"},            // overlong
-      {"\xf4\x90\x80\x80", L"\xfffd\xfffd\xfffd\xfffd"},  // past U+10FFFF
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.utf8));
-    EXPECT_EQ(widen(c.utf8), c.utf16);
-  }
-}
-
 // Windows ends its messages with a full stop and a line break, and some run
 // over several lines; a failure must still be one line.
-TEST(WindowsText, SystemMessagesAreOneLineWithoutFullStop) {
+TEST(WindowsSystemError, MessagesAreOneLineWithoutFullStop) {
   for (DWORD error : {ERROR_FILE_NOT_FOUND, ERROR_SHARING_VIOLATION, ERROR_DISK_FULL, ERROR_NO_DATA,
                       ERROR_ACCESS_DENIED}) {
     SCOPED_TRACE(error);
@@ -81,41 +39,6 @@ TEST(WindowsText, SystemMessagesAreOneLineWithoutFullStop) {
     EXPECT_NE(message.back(), ' ') << message;
   }
   EXPECT_EQ(systemMessage(0x20000123), "system error 536871203");  // no message for it
-}
-
-// On a console without escape sequences the erasure becomes spaces up to the
-// last column but one and the line's own text again, so that the cursor is
-// left where the erasure found it.
-TEST(LineErasure, SpellsOutTheErasureInSpaces) {
-  struct Case {
-    const char* name;
-    std::vector<std::string> writes;
-    int width;
-    std::string shown;
-  };
-  const std::vector<Case> cases = {
-      {"erasing a line", {"\r\x1b[K"}, 10, "\r" + std::string(9, ' ').append("\r")},
-      {"drawing a line", {"\rab\x1b[K"}, 6, "\rab   \rab"},
-      {"redrawn, erased, replaced by the summary",
-       {"\rpass 1\x1b[K", "\rpass 2\x1b[K", "\r\x1b[K", "done\n"},
-       10,
-       "\rpass 1   \rpass 1\rpass 2   \rpass 2\r" + std::string(9, ' ') + "\rdone\n"},
-      {"after a newline", {"a\nb\x1b[K"}, 4, "a\nb  \rb"},
-      {"a letter of two bytes takes one column",
-       {"\r\xc3\xa9\x1b[K"},
-       5,
-       "\r\xc3\xa9   \r\xc3\xa9"},
-      {"unknown width", {"\r\x1b[K"}, 0, "\r" + std::string(79, ' ') + "\r"},
-      {"no escape, no change", {"\r50%", " 1 MB/s"}, 10, "\r50% 1 MB/s"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    LineErasure erasure;
-    std::string shown;
-    for (const std::string& write : c.writes)
-      shown += erasure.translate(write, c.width);
-    EXPECT_EQ(shown, c.shown);
-  }
 }
 
 // A log and a cut log named in any language are read and written, and a
@@ -187,4 +110,218 @@ TEST(WindowsPipes, ReaderThatQuitsFailsTheRunWithOneLine) {
     message.append(buffer, static_cast<size_t>(got));
   EXPECT_EQ(waitForExit(pid), 1);
   EXPECT_EQ(message, "streamtrim: standard output: " + windowsReason(ERROR_NO_DATA) + "\n");
+}
+
+namespace {
+
+// The application manifest built into the program at path, or "" when it
+// has none.
+std::string manifestOf(const std::string& path) {
+  HMODULE program = ::LoadLibraryExW(widen(path).c_str(), nullptr,
+                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (program == nullptr)
+    throw std::runtime_error("cannot load " + path + ": " + windowsReason(::GetLastError()));
+  std::string manifest;
+  HRSRC found = ::FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  HGLOBAL loaded = found != nullptr ? ::LoadResource(program, found) : nullptr;
+  if (loaded != nullptr)
+    manifest.assign(static_cast<const char*>(::LockResource(loaded)),
+                    ::SizeofResource(program, found));
+  ::FreeLibrary(program);
+  return manifest;
+}
+
+// A folder under dir whose path is past MAX_PATH (260) characters, made.
+std::string folderPastMaxPath(const TempDir& dir) {
+  std::string path = dir.path();
+  while (path.size() <= MAX_PATH) {
+    path += "/" + std::string(60, 'f');
+    createDirectory(path);
+  }
+  return path;
+}
+
+}  // namespace
+
+// Both programs carry a manifest that lets Windows 10 and 11 hand them paths
+// past 260 characters, runs them with the rights of whoever starts them, and
+// says which systems they were made for.
+TEST(WindowsManifest, BothProgramsDeclareLongPathsAndTheirSystems) {
+  for (const char* program : {STREAMTRIM_BINARY, STREAMTRIM_VERIFY_BINARY}) {
+    SCOPED_TRACE(program);
+    std::string manifest = manifestOf(program);
+    EXPECT_NE(manifest.find("<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/"
+                            "WindowsSettings\">true</longPathAware>"),
+              std::string::npos)
+        << manifest;
+    EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos) << manifest;
+    EXPECT_NE(manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos)
+        << manifest;  // Windows 10 and 11
+  }
+}
+
+// Each argument may be a path past 260 characters: the log, the cut log, and
+// the checker's cut log and original. (Real Windows needs the manifest and
+// the LongPathsEnabled policy for it; wine takes such paths anyway.)
+TEST(WindowsFiles, PathsPastMaxPathWorkInEveryArgument) {
+  TempDir dir;
+  const std::string folder = folderPastMaxPath(dir);
+  const std::string log = folder + "/stream.log";
+  const std::string cut = folder + "/cut.log";
+  ASSERT_GT(log.size(), static_cast<size_t>(MAX_PATH));
+  writeFile(log, readFile(SAMPLE_LOG));
+  RunResult trimmed = runStreamtrim({log, cut});
+  ASSERT_EQ(trimmed.status, 0) << trimmed.err;
+  RunResult verified = runVerify({cut, log});
+  EXPECT_EQ(verified.status, 0) << verified.err;
+  EXPECT_NE(verified.out.find("verified"), std::string::npos) << verified.out;
+}
+
+// The usage text names the program as it was started, also from a folder
+// whose name the ANSI code page cannot spell.
+TEST(WindowsCommandLine, UsageNamesTheProgramInAnyLanguage) {
+  TempDir dir;
+  const std::string folder = dir.file("\xe3\x83\x84\xe3\x83\xbc\xe3\x83\xab");  // ツール
+  createDirectory(folder);
+  const std::string program = folder + "/streamtrim.exe";
+  std::filesystem::copy_file(fsPath(STREAMTRIM_BINARY), fsPath(program));
+  RunResult run = runProgram(program, {program});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(run.err.starts_with("usage: " + program + " <inputfile>")) << run.err;
+}
+
+// A read-only log named as its own output is the log itself, not a file
+// the user may not write. Another read-only file is refused as such, and
+// left as it is, where the system refuses writing it (wine lets its
+// administrator write it).
+TEST(WindowsFiles, ReadOnlyLogAsItsOwnOutputIsTheLogItself) {
+  TempDir dir;
+  const std::string log = dir.file("in.log");
+  const std::string other = dir.file("other.log");
+  writeFile(log, readFile(SAMPLE_LOG));
+  writeFile(other, "kept\n");
+  for (const std::string& path : {log, other})
+    ASSERT_TRUE(::SetFileAttributesW(widen(path).c_str(), FILE_ATTRIBUTE_READONLY));
+  expectOneLineFailure(runStreamtrim({log, log}),
+                       "streamtrim: " + log + ": is the input log itself\n");
+  HANDLE writable =
+      ::CreateFileW(widen(other).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (writable == INVALID_HANDLE_VALUE) {
+    expectOneLineFailure(runStreamtrim({log, other}),
+                         "streamtrim: " + other + ": " + windowsReason(ERROR_ACCESS_DENIED) + "\n");
+    EXPECT_TRUE(readFile(other) == "kept\n") << "the read-only output was changed";
+  }
+  ::CloseHandle(writable);
+  for (const std::string& path : {log, other})
+    ::SetFileAttributesW(widen(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// The checker names the system's reason when the reader of its report has
+// gone, as streamtrim does, not the C runtime's errno text.
+TEST(WindowsPipes, CheckerGivesTheSystemsReasonWhenTheReaderQuits) {
+  Pipe out;
+  Pipe err;
+  TempDir dir;
+  const std::string cut = dir.file("cut.log");
+  ASSERT_EQ(runStreamtrim({SAMPLE_LOG, cut}).status, 0);
+  int pid = startProgram(STREAMTRIM_VERIFY_BINARY, {STREAMTRIM_VERIFY_BINARY, cut}, out.fds[1],
+                         err.fds[1]);
+  closeDescriptor(out.fds[1]);
+  closeDescriptor(err.fds[1]);
+  closeDescriptor(out.fds[0]);
+  std::string message;
+  char buffer[4096];
+  for (long got; (got = readDescriptor(err.fds[0], buffer, sizeof buffer)) > 0;)
+    message.append(buffer, static_cast<size_t>(got));
+  EXPECT_EQ(waitForExit(pid), 2);
+  EXPECT_EQ(message, "streamtrim-verify: standard output: " + windowsReason(ERROR_NO_DATA) + "\n");
+}
+
+// --version and --help that cannot be written (no standard output at all)
+// fail with status 2 and say so.
+TEST(WindowsCommandLine, VersionAndHelpWithoutStandardOutputFail) {
+  RunOptions closed;
+  closed.closeStdout = true;
+  for (const char* option : {"--version", "--help"}) {
+    SCOPED_TRACE(option);
+    RunResult run = runVerify({option}, closed);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err,
+              "streamtrim-verify: standard output: " + windowsReason(ERROR_INVALID_HANDLE) + "\n");
+  }
+}
+
+// Only a path that may name a console is opened to ask whether it is one;
+// a named pipe, local or on another machine, never is.
+TEST(WindowsConsole, OnlyConsoleNamesAreProbed) {
+  struct Case {
+    const wchar_t* path;
+    bool probed;
+  };
+  const Case cases[] = {
+      {L"CON", true},
+      {L"conout$", true},
+      {L"CONIN$", true},
+      {L"C:\\logs\\con", true},
+      {L"logs/CON.txt", true},
+      {L"CON  ", true},
+      {L"C:con", true},
+      {L"\\\\.\\CONOUT$", true},
+      {L"//./con", true},
+      {L"\\\\?\\CON", true},
+      {L"out.log", false},
+      {L"C:\\logs\\console.log", false},
+      {L"NUL", false},
+      {L"\\\\.\\pipe\\con", false},
+      {L"\\\\.\\pipe\\cut", false},
+      {L"\\\\server\\pipe\\cut", false},
+      {L"//server/pipe/con", false},
+      {L"\\\\?\\UNC\\server\\pipe\\cut", false},
+      {L"\\\\?\\C:\\logs\\con", false},  // a file named con
+      {L"\\\\server\\share\\con", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(narrow(c.path));
+    EXPECT_EQ(mayNameConsole(c.path), c.probed);
+  }
+}
+
+// Every console mode and code page changed for a run is put back, the mode
+// of the status line's virtual-terminal sequences too.
+TEST(WindowsConsole, ChangesForTheRunAreUndone) {
+  // A console of the test's own: the one it may have is not to be changed.
+  ::FreeConsole();
+  bool ownConsole = ::AllocConsole() != 0;
+  HANDLE console =
+      ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+  DWORD original = 0;
+  if (console == INVALID_HANDLE_VALUE || !::GetConsoleMode(console, &original)) {
+    if (ownConsole)
+      ::FreeConsole();
+    GTEST_SKIP() << "no console to change (wine without a terminal has none)";
+  }
+  constexpr DWORD kVirtualTerminal = 0x0004;  // ENABLE_VIRTUAL_TERMINAL_PROCESSING
+  ::SetConsoleMode(console, original & ~kVirtualTerminal);
+  const DWORD before = original & ~kVirtualTerminal;
+  const UINT codePage = ::GetConsoleOutputCP();
+  const UINT other = codePage == CP_UTF8 ? 437 : CP_UTF8;
+
+  ASSERT_TRUE(addConsoleModeForRun(console, kVirtualTerminal));
+  ASSERT_TRUE(setConsoleOutputCodePageForRun(other));
+  DWORD during = 0;
+  ::GetConsoleMode(console, &during);
+  EXPECT_EQ(during & kVirtualTerminal, kVirtualTerminal);
+  EXPECT_EQ(::GetConsoleOutputCP(), other);
+
+  restoreConsole();
+  DWORD after = 0;
+  ::GetConsoleMode(console, &after);
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(::GetConsoleOutputCP(), codePage);
+
+  ::SetConsoleMode(console, original);
+  ::CloseHandle(console);
+  if (ownConsole)
+    ::FreeConsole();
 }

@@ -12,12 +12,22 @@
 // whole.
 std::vector<std::string> commandLineArguments(int argc, char** argv);
 
+// The program's name as it was started (argv[0]), in UTF-8 like the
+// arguments, as the usage text names it; fallback when there is none.
+std::string programName(int argc, char** argv, const char* fallback);
+
 // Readies the standard streams before any file is opened: a closed standard
 // descriptor is filled, so that a log or an output never stands where
 // standard output or error is expected; standard output takes bytes as they
 // are; and a write to a pipe whose reader has gone fails with BrokenPipe
 // instead of ending the process at once. Called first thing in main.
 void prepareStandardStreams();
+
+// Why the C library's last write to a standard stream failed, errno being
+// error then: the C library's words on POSIX, the system's on Windows (the
+// C runtime's errno loses the reason there: a pipe whose reader has gone
+// becomes "Invalid argument"), as the file layer gives them.
+std::string standardStreamError(int error);
 
 // Ends the process as a pipeline ends when its reader quits early: on POSIX
 // by the SIGPIPE signal (shells show status 141), with no message. Returns

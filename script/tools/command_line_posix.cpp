@@ -4,6 +4,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstring>
+
 #include "command_line.h"
 
 namespace {
@@ -14,6 +16,14 @@ bool brokenPipeIgnored = false;  // by whoever started the program
 
 std::vector<std::string> commandLineArguments(int argc, char** argv) {
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+std::string programName(int argc, char** argv, const char* fallback) {
+  return argc > 0 && argv[0] != nullptr ? argv[0] : fallback;
+}
+
+std::string standardStreamError(int error) {
+  return std::strerror(error);
 }
 
 void prepareStandardStreams() {

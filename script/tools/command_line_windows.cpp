@@ -2,9 +2,9 @@
 //
 // Arguments. Windows hands a program its command line in UTF-16; the char
 // argv the C runtime makes of it is in the ANSI code page, which turns most
-// names outside it into question marks. The arguments are split from the
-// UTF-16 line again (CommandLineToArgvW, by the rules of Windows' shell)
-// and converted to UTF-8 (windows_text.h).
+// names outside it into question marks. The arguments and the program's
+// name are split from the UTF-16 line again (CommandLineToArgvW, by the
+// rules of Windows' shell) and converted to UTF-8 (utf16.h).
 //
 // Standard streams. Standard output and standard error are put in binary
 // mode: the C runtime would otherwise turn every LF written through it into
@@ -18,10 +18,8 @@
 // The console's encoding. The tool's messages are UTF-8, written with the C
 // library, and a console shows the bytes written to it in its output code
 // page. When standard output or error is a console, its output code page is
-// set to UTF-8 for the run and set back at exit, also when the run is ended
-// by Ctrl+C or Ctrl+Break or the console window is closed (a console's code
-// page outlives the program, and the shell the user goes on with has its
-// own expectations). Writing the console in UTF-16 with WriteConsoleW instead
+// set to UTF-8 for the run and set back on every way out (console_windows.h).
+// Writing the console in UTF-16 with WriteConsoleW instead
 // would leave the code page alone, but then every message of both programs,
 // the usage text included, would need its own way around the C library's
 // streams; the code page covers all of them, and a name in any language
@@ -32,49 +30,32 @@
 // characters. Buffering standard error instead would keep the checker's
 // problems from showing among its report lines as they are found.
 //
+// Write errors of the C library's streams are reported with the system's
+// message for the error the C runtime met (_doserrno), as the file layer
+// reports its own.
+//
 // Broken pipes. Windows has no SIGPIPE: a write to a pipe whose reader has
 // gone fails (ERROR_NO_DATA), and the output layer throws BrokenPipe so that
 // the status line is erased. endByBrokenPipe then returns, and the caller
 // reports the failure as one line with status 1, which is what Windows' own
 // commands do when the reader of their output quits early.
 
-#include "windows_text.h"  // <windows.h> first: <shellapi.h> needs it
+#include "windows_api.h"  // <windows.h> first: <shellapi.h> needs it
 
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
 
-#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "command_line.h"
+#include "console_windows.h"
+#include "system_error_windows.h"
 
 namespace {
-
-// 0 while the console's code page is untouched. An interrupt is handled on
-// a thread of its own, maybe while main exits.
-std::atomic<UINT> originalCodePage{0};
-
-// What the C library still holds is written first, in the code page it was
-// meant for: at exit, the library flushes its streams only after this.
-void restoreCodePage() {
-  UINT codePage = originalCodePage.exchange(0);
-  if (codePage == 0)
-    return;
-  std::fflush(nullptr);
-  ::SetConsoleOutputCP(codePage);
-}
-
-BOOL WINAPI restoreCodePageOnInterrupt(DWORD) {
-  restoreCodePage();
-  return FALSE;  // the next handler, by default the one ending the process, runs as well
-}
-
-bool isConsole(DWORD which) {
-  DWORD mode;
-  return ::GetConsoleMode(::GetStdHandle(which), &mode) != 0;
-}
 
 void binaryMode(std::FILE* stream) {
   int fd = _fileno(stream);
@@ -82,31 +63,50 @@ void binaryMode(std::FILE* stream) {
     _setmode(fd, _O_BINARY);
 }
 
+// The program's name and its arguments, split from the UTF-16 command line;
+// when that fails (out of memory), the C runtime's split is still better than
+// none.
+std::vector<std::string> wholeCommandLine(int argc, char** argv) {
+  int count = 0;
+  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (wide == nullptr)
+    return std::vector<std::string>(argv, argv + argc);
+  std::vector<std::string> line;
+  for (int i = 0; i < count; ++i)
+    line.push_back(narrow(wide[i]));
+  ::LocalFree(wide);
+  return line;
+}
+
 }  // namespace
 
 std::vector<std::string> commandLineArguments(int argc, char** argv) {
-  int count = 0;
-  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-  if (wide == nullptr)  // out of memory: the C runtime's split is still better than none
-    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
-  std::vector<std::string> arguments;
-  for (int i = 1; i < count; ++i)
-    arguments.push_back(narrow(wide[i]));
-  ::LocalFree(wide);
-  return arguments;
+  std::vector<std::string> line = wholeCommandLine(argc, argv);
+  if (!line.empty())
+    line.erase(line.begin());
+  return line;
+}
+
+std::string programName(int argc, char** argv, const char* fallback) {
+  std::vector<std::string> line = wholeCommandLine(argc, argv);
+  return line.empty() || line[0].empty() ? fallback : line[0];
+}
+
+std::string standardStreamError(int error) {
+  unsigned long systemError = _doserrno;
+  if (systemError != 0)
+    return systemMessage(systemError);
+  // The C runtime's own refusal of a missing standard handle.
+  if (error == EBADF)
+    return systemMessage(ERROR_INVALID_HANDLE);
+  return std::strerror(error);
 }
 
 void prepareStandardStreams() {
   binaryMode(stdout);
   binaryMode(stderr);
-  if (!isConsole(STD_OUTPUT_HANDLE) && !isConsole(STD_ERROR_HANDLE))
-    return;
-  UINT codePage = ::GetConsoleOutputCP();
-  if (codePage == 0 || codePage == CP_UTF8 || ::SetConsoleOutputCP(CP_UTF8) == 0)
-    return;
-  originalCodePage = codePage;
-  std::atexit(restoreCodePage);
-  ::SetConsoleCtrlHandler(restoreCodePageOnInterrupt, TRUE);
+  if (isConsole(::GetStdHandle(STD_OUTPUT_HANDLE)) || isConsole(::GetStdHandle(STD_ERROR_HANDLE)))
+    setConsoleOutputCodePageForRun(CP_UTF8);
 }
 
 void endByBrokenPipe() {}

@@ -35,7 +35,8 @@ void usage() {
 
 int main(int argc, char** argv) {
   prepareStandardStreams();
-  progname = argc > 0 && argv[0] != nullptr ? argv[0] : "streamtrim";
+  static const std::string name = programName(argc, argv, "streamtrim");
+  progname = name.c_str();
   std::vector<std::string> arguments = commandLineArguments(argc, argv);
   if (arguments.size() != 1 && arguments.size() != 2)
     usage();

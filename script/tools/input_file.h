@@ -21,21 +21,31 @@
 
 // What identifies a file and tells whether its content may have changed.
 // The system fills it in its own terms: a device and an inode, or a volume
-// serial number and a file index; a modification time in its own units.
+// serial number and a file ID of up to 128 bits; a modification time in its
+// own units. An ID of 0 is a file system's way of saying it keeps none.
 struct FileStamp {
   uint64_t volume = 0;
-  uint64_t fileId = 0;
+  uint64_t fileId = 0;      // the ID's low 64 bits, the whole of it on most systems
+  uint64_t fileIdHigh = 0;  // the high 64 bits of a 128-bit ID (ReFS)
   uint64_t size = 0;
   int64_t modifiedSeconds = 0;
   int64_t modifiedFraction = 0;  // below a second, in the system's own unit
 
+  // Whether both are known to be one file: the whole ID and the volume
+  // agree, and the ID is not 0.
   bool sameFileAs(const FileStamp& other) const {
-    return volume == other.volume && fileId == other.fileId;
+    return (fileId != 0 || fileIdHigh != 0) && sameIdAs(other);
   }
-  // Same file, size and modification time.
+  // Whether the file may be unchanged: nothing tells it from other, neither
+  // its ID nor its size and modification time.
   bool sameContentAs(const FileStamp& other) const {
-    return sameFileAs(other) && size == other.size && modifiedSeconds == other.modifiedSeconds &&
+    return sameIdAs(other) && size == other.size && modifiedSeconds == other.modifiedSeconds &&
            modifiedFraction == other.modifiedFraction;
+  }
+
+ private:
+  bool sameIdAs(const FileStamp& other) const {
+    return volume == other.volume && fileId == other.fileId && fileIdHigh == other.fileIdHigh;
   }
 };
 

@@ -21,8 +21,9 @@
 #include <algorithm>
 
 #include "failure.h"
+#include "file_identity_windows.h"
 #include "input_file.h"
-#include "windows_text.h"
+#include "system_error_windows.h"
 
 namespace {
 

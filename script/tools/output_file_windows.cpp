@@ -9,6 +9,10 @@
 // the memory the longest line costs, and a write of many megabytes reaches a
 // pipe or a disk in pieces anyway.
 //
+// A file that refuses writing is opened all the same, without write access,
+// so that refuseToOverwrite can tell the read-only log itself from another
+// file before it reports the refusal.
+//
 // Failures are reported with the system's message: a full disk
 // (ERROR_DISK_FULL), a device that refuses writing, a missing standard
 // output (an invalid handle). A pipe whose reader has gone (ERROR_NO_DATA)
@@ -22,8 +26,9 @@
 #include <algorithm>
 
 #include "failure.h"
+#include "file_identity_windows.h"
 #include "output_file.h"
-#include "windows_text.h"
+#include "system_error_windows.h"
 
 namespace {
 
@@ -51,7 +56,18 @@ class WindowsOutputFile final : public OutputFile {
       // Windows denies access to a directory opened as a file.
       if (error == ERROR_ACCESS_DENIED && isDirectory(path))
         throw Failure(name(), kIsDirectory);
-      failWithSystemError(name(), error);
+      // A file that refuses writing may be the log itself, read-only, and
+      // then that is what the user is to hear: it is opened to be
+      // identified, and the refusal waits for refuseToOverwrite. A write or
+      // a truncation is refused by the system alike.
+      if (error == ERROR_ACCESS_DENIED) {
+        handle_ = ::CreateFileW(widen(path).c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+        refusal_ = error;
+      }
+      if (handle_ == INVALID_HANDLE_VALUE)
+        failWithSystemError(name(), error);
     }
   }
 
@@ -63,13 +79,15 @@ class WindowsOutputFile final : public OutputFile {
   // Only a file on a disk can be the log; a console, a pipe or a device
   // cannot.
   void refuseToOverwrite(const FileStamp& input) const override {
-    if (!onDisk())
-      return;
-    FileStamp output;
-    if (!identifyFile(handle_, output))
-      failWithSystemError(name(), ::GetLastError());
-    if (output.sameFileAs(input))
-      throw Failure(name(), "is the input log itself");
+    if (onDisk()) {
+      FileStamp output;
+      if (!identifyFile(handle_, output))
+        failWithSystemError(name(), ::GetLastError());
+      if (output.sameFileAs(input))
+        throw Failure(name(), "is the input log itself");
+    }
+    if (refusal_ != 0)
+      failWithSystemError(name(), refusal_);
   }
 
   void truncate() override {
@@ -121,6 +139,7 @@ class WindowsOutputFile final : public OutputFile {
 
   HANDLE handle_ = INVALID_HANDLE_VALUE;
   bool named_ = false;  // a path of the user's, not standard output
+  DWORD refusal_ = 0;   // why the file may not be written, when it may not
   std::string joined_;  // the line being written
 };
 

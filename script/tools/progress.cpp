@@ -3,13 +3,6 @@
 #include <chrono>
 #include <utility>
 
-namespace {
-
-// The escape sequence that erases from the cursor to the end of the line.
-constexpr char kEraseLine[] = "\x1b[K";
-
-}  // namespace
-
 double monotonicSeconds() {
   using namespace std::chrono;
   return duration<double>(steady_clock::now().time_since_epoch()).count();
@@ -51,7 +44,7 @@ void Progress::redrawIfDue() {
   int width = terminal_->width();
   if (width > 0 && line.size() >= static_cast<size_t>(width))
     line.resize(static_cast<size_t>(width - 1));
-  terminal_->write("\r" + line + kEraseLine);
+  terminal_->drawStatus(line);
   shown_ = true;
 }
 
@@ -62,7 +55,7 @@ double Progress::elapsed() const {
 void Progress::erase() {
   if (!shown_)
     return;
-  terminal_->write(std::string("\r") + kEraseLine);
+  terminal_->eraseStatus();
   shown_ = false;
 }
 
@@ -70,5 +63,5 @@ void Progress::finish(const RunSummary& summary) {
   if (terminal_ == nullptr)
     return;
   erase();
-  terminal_->write(summaryLine(summary) + "\n");
+  terminal_->printLine(summaryLine(summary));
 }

@@ -1,4 +1,7 @@
-// The progress display's terminal on POSIX systems.
+// The progress display's terminal on POSIX systems: the status line is
+// drawn over with a carriage return and the escape sequence that erases the
+// rest of the line (ESC [ K), which every terminal of these systems knows.
+// Each operation is one write.
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -6,16 +9,36 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 
 #include "terminal.h"
 
 namespace {
 
+// Erases from the cursor to the end of the line.
+constexpr char kEraseLine[] = "\x1b[K";
+
 class PosixTerminal final : public Terminal {
  public:
   explicit PosixTerminal(int fd) : fd_(fd) {}
 
-  void write(std::string_view text) override {
+  void drawStatus(std::string_view line) override {
+    write(std::string("\r").append(line).append(kEraseLine));
+  }
+
+  void eraseStatus() override { write(std::string("\r") + kEraseLine); }
+
+  void printLine(std::string_view line) override { write(std::string(line).append("\n")); }
+
+  int width() override {
+    winsize size{};
+    if (::ioctl(fd_, TIOCGWINSZ, &size) != 0)
+      return 0;
+    return size.ws_col;
+  }
+
+ private:
+  void write(std::string_view text) {
     while (!text.empty()) {
       ssize_t written = ::write(fd_, text.data(), text.size());
       if (written < 0 && errno == EINTR)
@@ -26,14 +49,6 @@ class PosixTerminal final : public Terminal {
     }
   }
 
-  int width() override {
-    winsize size{};
-    if (::ioctl(fd_, TIOCGWINSZ, &size) != 0)
-      return 0;
-    return size.ws_col;
-  }
-
- private:
   int fd_;
 };
 

@@ -10,7 +10,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <new>
 #include <string>
 #include <string_view>
@@ -51,6 +50,26 @@ void printUsage(FILE* to) {
   std::exit(kCannotCheck);
 }
 
+// Standard output must have taken the whole report. A reader that quit
+// early (the report piped into head) ends the check quietly, as it ends any
+// pipeline. --version and --help are written the same way.
+bool closeStandardOutput() {
+  bool ok = std::fflush(stdout) == 0 && !std::ferror(stdout);
+  int error = errno;
+  std::string reason = ok ? "" : standardStreamError(error);
+  if (std::fclose(stdout) != 0 && ok) {
+    ok = false;
+    error = errno;
+    reason = standardStreamError(error);
+  }
+  if (ok)
+    return true;
+  if (error == EPIPE)
+    endByBrokenPipe();
+  std::fprintf(stderr, "%s: standard output: %s\n", progname, reason.c_str());
+  return false;
+}
+
 VerifyOptions parseArguments(const std::vector<std::string>& arguments) {
   VerifyOptions options;
   std::vector<std::string> paths;
@@ -65,10 +84,10 @@ VerifyOptions parseArguments(const std::vector<std::string>& arguments) {
       options.anySample = true;
     } else if (arg == "--help") {
       printUsage(stdout);
-      std::exit(std::fflush(stdout) == 0 ? kVerified : kCannotCheck);
+      std::exit(closeStandardOutput() ? kVerified : kCannotCheck);
     } else if (arg == "--version") {
       std::printf("%s %s\n", progname, STREAMTRIM_VERSION);
-      std::exit(std::fflush(stdout) == 0 ? kVerified : kCannotCheck);
+      std::exit(closeStandardOutput() ? kVerified : kCannotCheck);
     } else {
       usageError("unknown option " + printableName(arg));
     }
@@ -130,24 +149,6 @@ void printSummary(const VerifyOptions& options, const VerifySummary& summary) {
   else
     std::printf("%llu problem%s\n", static_cast<unsigned long long>(summary.problems),
                 summary.problems == 1 ? "" : "s");
-}
-
-// Standard output must have taken the whole report. A reader that quit
-// early (the report piped into head) ends the check quietly, as it ends any
-// pipeline.
-bool closeStandardOutput() {
-  bool ok = std::fflush(stdout) == 0 && !std::ferror(stdout);
-  int error = errno;
-  if (std::fclose(stdout) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (ok)
-    return true;
-  if (error == EPIPE)
-    endByBrokenPipe();
-  std::fprintf(stderr, "%s: standard output: %s\n", progname, std::strerror(error));
-  return false;
 }
 
 }  // namespace
