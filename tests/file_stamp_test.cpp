@@ -3,12 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "input_file.h"
 
 namespace {
 
-FileStamp stamp(uint64_t volume, uint64_t fileId, uint64_t fileIdHigh = 0) {
+FileStamp stamp(uint64_t volume, uint64_t fileId, uint64_t fileIdHigh = 0,
+                std::string finalPath = "") {
   FileStamp made;
+  made.finalPath = std::move(finalPath);
   made.volume = volume;
   made.fileId = fileId;
   made.fileIdHigh = fileIdHigh;
@@ -39,6 +44,11 @@ TEST(FileStamp, SameFileOnlyWhenTheWholeKnownIdAgrees) {
       // which proves nothing, yet a pass still finds its log unchanged.
       {"no IDs", stamp(7, 0), stamp(7, 0), false, true},
       {"no ID on one side", stamp(7, 0), stamp(7, 42), false, false},
+      // There the resolved path stands in for the ID.
+      {"no IDs, one path", stamp(7, 0, 0, "\\\\?\\Z:\\a.log"), stamp(7, 0, 0, "\\\\?\\Z:\\a.log"),
+       true, true},
+      {"no IDs, two paths", stamp(7, 0, 0, "\\\\?\\Z:\\a.log"), stamp(7, 0, 0, "\\\\?\\Z:\\b.log"),
+       false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,5 +1,31 @@
 #include "file_identity_windows.h"
 
+namespace {
+
+// The path the system resolves handle's file to, in UTF-8; empty when it
+// cannot tell.
+std::string finalPathOf(HANDLE handle) {
+  DWORD size = ::GetFinalPathNameByHandleW(handle, nullptr, 0, FILE_NAME_NORMALIZED);
+  if (size == 0)
+    return {};
+  std::wstring path(size, L'\0');
+  DWORD length = ::GetFinalPathNameByHandleW(handle, path.data(), size, FILE_NAME_NORMALIZED);
+  if (length == 0 || length >= size)
+    return {};
+  path.resize(length);
+  return narrow(path);
+}
+
+// A volume without file IDs gives 0: the resolved path stands in.
+bool withPathWhereNoId(HANDLE handle, FileStamp& stamp) {
+  stamp.finalPath.clear();
+  if (stamp.fileId == 0 && stamp.fileIdHigh == 0)
+    stamp.finalPath = finalPathOf(handle);
+  return true;
+}
+
+}  // namespace
+
 bool identifyFile(HANDLE handle, FileStamp& stamp) {
   FILE_ID_INFO id;
   if (::GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id) != 0) {
@@ -12,7 +38,7 @@ bool identifyFile(HANDLE handle, FileStamp& stamp) {
     stamp.volume = id.VolumeSerialNumber;
     stamp.fileId = low;
     stamp.fileIdHigh = high;
-    return true;
+    return withPathWhereNoId(handle, stamp);
   }
   BY_HANDLE_FILE_INFORMATION info;
   if (::GetFileInformationByHandle(handle, &info) == 0)
@@ -20,5 +46,5 @@ bool identifyFile(HANDLE handle, FileStamp& stamp) {
   stamp.volume = info.dwVolumeSerialNumber;
   stamp.fileId = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
   stamp.fileIdHigh = 0;
-  return true;
+  return withPathWhereNoId(handle, stamp);
 }

@@ -13,7 +13,8 @@
 // whole 128 bits of FileIdInfo (ReFS needs all of them); where that is not to
 // be had (FAT, some network file systems), the 64-bit file index stands in.
 // A volume that keeps no IDs gives 0, which FileStamp never takes as proof
-// that two files are one.
+// that two files are one; the file's resolved path is then noted instead, so
+// that the log named as its own output is still recognised there.
 bool identifyFile(HANDLE handle, FileStamp& stamp);
 
 #endif  // STREAMTRIM_FILE_IDENTITY_WINDOWS_H

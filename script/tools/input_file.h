@@ -30,11 +30,17 @@ struct FileStamp {
   uint64_t size = 0;
   int64_t modifiedSeconds = 0;
   int64_t modifiedFraction = 0;  // below a second, in the system's own unit
+  // Where the volume keeps no file IDs (the ID is 0): the file's full path
+  // as the system resolves it (links and mapped drives followed), which
+  // stands in for the ID. Empty where the ID is known.
+  std::string finalPath;
 
   // Whether both are known to be one file: the whole ID and the volume
-  // agree, and the ID is not 0.
+  // agree and the ID is not 0, or, without IDs, the resolved paths agree.
   bool sameFileAs(const FileStamp& other) const {
-    return (fileId != 0 || fileIdHigh != 0) && sameIdAs(other);
+    if (fileId == 0 && fileIdHigh == 0)
+      return !finalPath.empty() && sameIdAs(other) && finalPath == other.finalPath;
+    return sameIdAs(other);
   }
   // Whether the file may be unchanged: nothing tells it from other, neither
   // its ID nor its size and modification time.
