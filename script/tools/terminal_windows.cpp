@@ -37,19 +37,22 @@ constexpr char kEraseLine[] = "\x1b[K";
 
 class ConsoleTerminal final : public Terminal {
  public:
-  // A console that takes escape sequences, or null.
-  static std::unique_ptr<Terminal> open(HANDLE console) {
-    if (!addConsoleModeForRun(console,
-                              ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING))
-      return nullptr;
-    return std::unique_ptr<Terminal>(new ConsoleTerminal(console));
-  }
+  // Escape sequences are switched on for the run where the console takes
+  // them; a console that does not draws no status line.
+  explicit ConsoleTerminal(HANDLE console)
+      : console_(console),
+        escapes_(addConsoleModeForRun(console, ENABLE_PROCESSED_OUTPUT |
+                                                   ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {}
 
   void drawStatus(std::string_view line) override {
-    write(std::string("\r").append(line).append(kEraseLine));
+    if (escapes_)
+      write(std::string("\r").append(line).append(kEraseLine));
   }
 
-  void eraseStatus() override { write(std::string("\r") + kEraseLine); }
+  void eraseStatus() override {
+    if (escapes_)
+      write(std::string("\r") + kEraseLine);
+  }
 
   void printLine(std::string_view line) override { write(std::string(line).append("\n")); }
 
@@ -61,8 +64,6 @@ class ConsoleTerminal final : public Terminal {
   }
 
  private:
-  explicit ConsoleTerminal(HANDLE console) : console_(console) {}
-
   void write(std::string_view text) {
     std::wstring wide = widen(text);
     std::wstring_view left = wide;
@@ -78,6 +79,7 @@ class ConsoleTerminal final : public Terminal {
   }
 
   HANDLE console_;
+  bool escapes_;  // the console erases a line on ESC [ K
 };
 
 // Whether the output at path is a console. A path that cannot be opened
@@ -105,5 +107,5 @@ std::unique_ptr<Terminal> progressTerminal(const std::string& outputPath) {
       outputPath.empty() ? isConsole(::GetStdHandle(STD_OUTPUT_HANDLE)) : isConsolePath(outputPath);
   if (outputIsConsole)
     return nullptr;
-  return ConsoleTerminal::open(error);
+  return std::make_unique<ConsoleTerminal>(error);
 }
