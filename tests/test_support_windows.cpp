@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "test_support.h"
+#include "test_support_windows.h"
 #include "windows_text.h"
 
 namespace {
@@ -105,6 +106,20 @@ std::string uniqueName() {
 }
 
 }  // namespace
+
+bool systemIsPosix() {
+  return false;
+}
+
+// Windows grants symbolic links only to some users.
+bool symlinkRefused(const std::error_code& error) {
+  return error == std::errc::operation_not_permitted || error == std::errc::permission_denied ||
+         error == std::errc::function_not_supported || error == std::errc::not_supported;
+}
+
+std::string programPath(const std::string& program) {
+  return program;
+}
 
 std::string windowsReason(unsigned long error) {
   wchar_t* text = nullptr;

@@ -10,6 +10,7 @@
 
 #include "input_file.h"
 #include "test_support.h"
+#include "test_support_windows.h"
 #include "windows_text.h"
 
 namespace {
