@@ -27,8 +27,9 @@ compile() { # at most two compilers at a time
 
 echo "== building the targets with coverage in $build"
 # The tool's code is measured; the harness's is not.
-for source in "$root"/script/tools/*.cpp; do
-  case "$(basename "$source")" in driver.cpp | verify_driver.cpp | *windows*) continue ;; esac
+source "$root/fuzz/tool_sources.sh"
+mapfile -t sources < <(tool_sources "$root")
+for source in "${sources[@]}"; do
   compile "${flags[@]}" -fprofile-instr-generate -fcoverage-mapping \
     -c "$source" -o "$build/obj/tool_$(basename "$source" .cpp).o"
 done

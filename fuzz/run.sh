@@ -41,8 +41,9 @@ echo "== building ${targets[*]} in $build"
 # its comparisons traced: that took a third of the time, and the
 # dictionaries hold the values the tool compares with. (Its memcmp calls,
 # which libFuzzer intercepts, still feed the mutations.)
-for source in "$root"/script/tools/*.cpp; do
-  case "$(basename "$source")" in driver.cpp | verify_driver.cpp | *windows*) continue ;; esac
+source "$root/fuzz/tool_sources.sh"
+mapfile -t sources < <(tool_sources "$root")
+for source in "${sources[@]}"; do
   compile "${flags[@]}" -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-coverage=trace-cmp \
     -fsanitize-coverage-ignorelist="$root/fuzz/coverage_ignore.txt" \
     -c "$source" -o "$build/obj/tool_$(basename "$source" .cpp).o"

@@ -104,21 +104,3 @@ TEST(RowScan, AgreesWithReferencesOnRandomInputs) {
       return;
   }
 }
-
-#if defined(__x86_64__)
-// The tool asks the CPU which counters it may use; the compiler's runtime,
-// which asks it too, must agree.
-TEST(RowScanCpu, FeaturesAgreeWithTheCompilersRuntime) {
-  __builtin_cpu_init();
-  X86Features cpu = x86Features();
-  const struct {
-    const char* name;
-    bool ours;
-    bool runtime;
-  } features[] = {{"popcnt", cpu.popcnt, __builtin_cpu_supports("popcnt") != 0},
-                  {"avx2", cpu.avx2, __builtin_cpu_supports("avx2") != 0},
-                  {"avx512bw", cpu.avx512bw, __builtin_cpu_supports("avx512bw") != 0}};
-  for (const auto& feature : features)
-    EXPECT_EQ(feature.ours, feature.runtime) << feature.name;
-}
-#endif

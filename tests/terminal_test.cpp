@@ -49,30 +49,52 @@ void drain(int outFd, int errFd, std::string& out, std::string& err) {
 }
 
 struct StalledRun {
+  int pid = -1;
+  int outRead = -1;
+  int errRead = -1;
   int status = -1;
   std::string out;  // standard output
   std::string err;  // standard error, or all the terminal showed when both are on it
 };
 
-// Runs streamtrim with args, standard output on outWrite and standard error
+// Starts streamtrim with args, standard output on outWrite and standard error
 // on errWrite (closed here once the run has them), which the caller's outRead
-// and errRead read. Once the output
-// has begun, the test reads nothing for 1.3 seconds, runs meanwhile, then
-// reads everything to the end.
-StalledRun runStalled(
-    const std::vector<std::string>& args, int outRead, int outWrite, int errRead, int errWrite,
-    const std::function<void()>& meanwhile = [] {}) {
+// and errRead read, and waits for the output to begin.
+StalledRun startStalled(const std::vector<std::string>& args, int outRead, int outWrite,
+                        int errRead, int errWrite) {
   StalledRun run;
-  int pid = startStreamtrim(args, outWrite, errWrite);
+  run.outRead = outRead;
+  run.errRead = errRead;
+  run.pid = startStreamtrim(args, outWrite, errWrite);
   const bool oneWriter = errWrite == outWrite;
   closeDescriptor(outWrite);
   if (!oneWriter)
     closeDescriptor(errWrite);
   EXPECT_EQ(waitForInput({outRead}, 60000), 0) << "no output";
+  return run;
+}
+
+// Reads nothing for 1.3 seconds: the runs started wait to write, and their
+// status lines are due as soon as they write on.
+void stall() {
   std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+}
+
+// Reads everything the run writes to the end, and waits for it to exit.
+void finishStalled(StalledRun& run) {
+  drain(run.outRead, run.errRead, run.out, run.err);
+  run.status = waitForExit(run.pid);
+}
+
+// A run started, stalled, then read to the end, with meanwhile run during
+// the stall.
+StalledRun runStalled(
+    const std::vector<std::string>& args, int outRead, int outWrite, int errRead, int errWrite,
+    const std::function<void()>& meanwhile = [] {}) {
+  StalledRun run = startStalled(args, outRead, outWrite, errRead, errWrite);
+  stall();
   meanwhile();
-  drain(outRead, errRead, run.out, run.err);
-  run.status = waitForExit(pid);
+  finishStalled(run);
   return run;
 }
 
@@ -142,17 +164,25 @@ TEST(Terminal, NothingShowsWhenTheOutputIsATerminal) {
   // The cut log on a terminal: standard output, the controlling terminal by
   // the name /dev/tty, or another terminal by its own name.
   enum class Output { kStandardOutput, kDevTty, kOtherTerminal };
-  for (Output where : {Output::kStandardOutput, Output::kDevTty, Output::kOtherTerminal}) {
-    SCOPED_TRACE(static_cast<int>(where));
-    PseudoTerminal terminal, other;
-    PseudoTerminal& shown = where == Output::kOtherTerminal ? other : terminal;
+  const Output outputs[] = {Output::kStandardOutput, Output::kDevTty, Output::kOtherTerminal};
+  // The three runs stall side by side, each on terminals of its own.
+  PseudoTerminal terminals[3], others[3];
+  std::vector<StalledRun> runs;
+  for (size_t i = 0; i < 3; ++i) {
+    PseudoTerminal& shown = outputs[i] == Output::kOtherTerminal ? others[i] : terminals[i];
     std::vector<std::string> args = {log};
-    if (where == Output::kDevTty)
+    if (outputs[i] == Output::kDevTty)
       args.push_back("/dev/tty");
-    if (where == Output::kOtherTerminal)
-      args.push_back(other.terminalPath());
-    StalledRun run =
-        runStalled(args, shown.master(), shown.terminal(), terminal.master(), terminal.terminal());
+    if (outputs[i] == Output::kOtherTerminal)
+      args.push_back(others[i].terminalPath());
+    runs.push_back(startStalled(args, shown.master(), shown.terminal(), terminals[i].master(),
+                                terminals[i].terminal()));
+  }
+  stall();
+  for (size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(static_cast<int>(outputs[i]));
+    StalledRun& run = runs[i];
+    finishStalled(run);
     EXPECT_EQ(run.status, 0);
     // Any status or summary line would stand among the cut log's bytes, or
     // on a terminal of its own.

@@ -62,11 +62,8 @@ void createHardLink(const std::string& target, const std::string& link) {
 bool createSymlink(const std::string& target, const std::string& link) {
   std::error_code error;
   std::filesystem::create_symlink(fsPath(target), fsPath(link), error);
-#ifdef _WIN32
-  if (error == std::errc::operation_not_permitted || error == std::errc::permission_denied ||
-      error == std::errc::function_not_supported || error == std::errc::not_supported)
+  if (error && symlinkRefused(error))
     return false;
-#endif
   if (error)
     throw std::system_error(error, "cannot link " + link + " to " + target);
   return true;
@@ -85,8 +82,7 @@ void appendWords(std::vector<std::string>& argv, const char* text) {
 // runs the binary, e.g. "valgrind -q --error-exitcode=99". A cross build whose
 // binaries this machine cannot start by itself defines STREAMTRIM_TEST_EMULATOR
 // (e.g. "/usr/bin/qemu-aarch64 -L /usr/aarch64-linux-gnu"), which comes next.
-// The program to run comes first; a program named without a directory is
-// looked for in /usr/bin on POSIX and along PATH on Windows.
+// The path of the program to run comes first (programPath).
 std::vector<std::string> builtCommand(const char* binary, const std::vector<std::string>& args,
                                       bool wrapped = true) {
   std::vector<std::string> argv;
@@ -98,14 +94,7 @@ std::vector<std::string> builtCommand(const char* binary, const std::vector<std:
 #endif
   argv.push_back(binary);
   argv.insert(argv.end(), args.begin(), args.end());
-#ifdef _WIN32
-  argv.insert(argv.begin(), argv.front());
-#else
-  if (argv.front().find('/') == std::string::npos)
-    argv.insert(argv.begin(), "/usr/bin/" + argv.front());
-  else
-    argv.insert(argv.begin(), argv.front());
-#endif
+  argv.insert(argv.begin(), programPath(argv.front()));
   return argv;
 }
 

@@ -13,15 +13,19 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
+
+// Whether the tests run on a POSIX system: true in test_support_posix.cpp,
+// false in test_support_windows.cpp.
+bool systemIsPosix();
 
 // Skips the rest of the current test where the system lacks what it needs
 // (reason says what), that is on Windows.
-#ifdef _WIN32
-#define SKIP_UNLESS_POSIX(reason) GTEST_SKIP() << "not on Windows: " << (reason)
-#else
-#define SKIP_UNLESS_POSIX(reason) static_cast<void>(0)
-#endif
+#define SKIP_UNLESS_POSIX(reason) \
+  if (systemIsPosix()) {          \
+  } else                          \
+    GTEST_SKIP() << "not on Windows: " << (reason)
 
 // A fresh directory under the system's place for temporary files ($TMPDIR or
 // /tmp; GetTempPathW on Windows), removed with its content. Its path uses '/'
@@ -54,6 +58,13 @@ void createHardLink(const std::string& target, const std::string& link);
 // Creates a symbolic link; false where the system refuses this process one
 // (Windows grants it only to some users), an exception on any other failure.
 bool createSymlink(const std::string& target, const std::string& link);
+
+// What each system's file gives the shared helpers: whether a failure to
+// create a symbolic link is the system refusing this process one, and the
+// path to start a program by (one named without a directory is looked for in
+// /usr/bin on POSIX and along PATH on Windows).
+bool symlinkRefused(const std::error_code& error);
+std::string programPath(const std::string& program);
 
 // A file's modification time, exactly as the system keeps it.
 struct ModificationTime {
@@ -216,30 +227,5 @@ class PseudoTerminal {
   int terminal_ = -1;
   std::string terminalPath_;
 };
-
-#ifdef _WIN32
-// The system's message for a Windows error code, as FormatMessage words it,
-// without the final period and line end.
-std::string windowsReason(unsigned long error);
-
-// Holds a file open with no sharing, as another program that locks it would:
-// every other open of the file fails while this lives.
-class LockedFile {
- public:
-  explicit LockedFile(const std::string& path);
-  ~LockedFile();
-  LockedFile(LockedFile&& other) noexcept;
-  LockedFile(const LockedFile&) = delete;
-  LockedFile& operator=(const LockedFile&) = delete;
-  LockedFile& operator=(LockedFile&&) = delete;
-
- private:
-  void* handle_;
-};
-
-[[nodiscard]] inline LockedFile lockFile(const std::string& path) {
-  return LockedFile(path);
-}
-#endif
 
 #endif  // STREAMTRIM_TEST_SUPPORT_H

@@ -17,6 +17,18 @@
 
 #include "test_support.h"
 
+bool systemIsPosix() {
+  return true;
+}
+
+bool symlinkRefused(const std::error_code&) {
+  return false;
+}
+
+std::string programPath(const std::string& program) {
+  return program.find('/') == std::string::npos ? "/usr/bin/" + program : program;
+}
+
 TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
   std::string pattern =

@@ -26,6 +26,7 @@
 
 #include "system_error_windows.h"
 #include "test_support.h"
+#include "test_support_windows.h"
 
 namespace {
 
@@ -81,6 +82,20 @@ std::string uniqueName() {
 }
 
 }  // namespace
+
+bool systemIsPosix() {
+  return false;
+}
+
+// Windows grants symbolic links only to some users.
+bool symlinkRefused(const std::error_code& error) {
+  return error == std::errc::operation_not_permitted || error == std::errc::permission_denied ||
+         error == std::errc::function_not_supported || error == std::errc::not_supported;
+}
+
+std::string programPath(const std::string& program) {
+  return program;
+}
 
 std::string windowsReason(unsigned long error) {
   wchar_t* text = nullptr;

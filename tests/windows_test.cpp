@@ -14,6 +14,7 @@
 #include "input_file.h"
 #include "system_error_windows.h"
 #include "test_support.h"
+#include "test_support_windows.h"
 
 namespace {
 

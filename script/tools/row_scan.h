@@ -3,8 +3,9 @@
 // The rows of the large results are most of a log's bytes, and the gathering
 // pass only needs to know how many there are and where some of them start.
 // countRowLines steps over many row lines at once: on x86-64 it looks at 64
-// bytes at a time, with the widest vectors the CPU has (AVX-512BW, AVX2 or
-// SSE2); elsewhere it goes line by line.
+// bytes at a time, with the widest vectors the CPU has (AVX2 or SSE2);
+// elsewhere it goes line by line. The build picks the version for the target
+// CPU: row_scan_x86_64.cpp or row_scan_generic.cpp.
 
 #ifndef STREAMTRIM_ROW_SCAN_H
 #define STREAMTRIM_ROW_SCAN_H
@@ -25,24 +26,13 @@ struct RowRun {
 // in text (it may continue beyond it), or after maxRows rows.
 RowRun countRowLines(std::string_view text, uint64_t maxRows);
 
-// The same, one line at a time with memchr; the reference for countRowLines
-// and its fallback on other CPUs.
+// The same, one line at a time with memchr (row_scan.cpp); the reference for
+// countRowLines and its version on other CPUs.
 RowRun countRowLinesPortable(std::string_view text, uint64_t maxRows);
 
 // Every version countRowLines may choose that runs on this CPU, by name, so
 // that tests can hold each of them against countRowLinesPortable.
 using RowCounter = RowRun (*)(std::string_view text, uint64_t maxRows);
 std::vector<std::pair<const char*, RowCounter>> rowCountersForThisCpu();
-
-#if defined(__x86_64__)
-// What countRowLines may use on this x86-64 CPU: the instructions the CPU has
-// and, for the wider vectors, whose registers the system saves.
-struct X86Features {
-  bool popcnt = false;
-  bool avx2 = false;
-  bool avx512bw = false;
-};
-X86Features x86Features();
-#endif
 
 #endif  // STREAMTRIM_ROW_SCAN_H

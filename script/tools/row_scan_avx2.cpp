@@ -1,7 +1,5 @@
 // countRowLines for CPUs with AVX2, compiled for AVX2 whatever the build's
-// flags; row_scan.cpp calls it only after checking the CPU.
-
-#if defined(__x86_64__)
+// flags; row_scan_x86_64.cpp calls it only after checking the CPU.
 
 #include <immintrin.h>
 
@@ -50,5 +48,3 @@ RowRun countRowLinesAvx2(std::string_view text, uint64_t maxRows) {
 #else
 #pragma GCC pop_options
 #endif
-
-#endif  // __x86_64__

@@ -1,4 +1,4 @@
-// The block loop of countRowLines, shared by its SSE2, AVX2 and AVX-512
+// The block loop of countRowLines on x86-64, shared by its SSE2 and AVX2
 // versions, which differ only in how they find the newlines and bars in 64
 // bytes.
 //
@@ -16,10 +16,9 @@
 
 #include "row_scan.h"
 
-// The versions for wider vectors; call each only on a CPU that has its
-// instructions (AVX2 or AVX-512BW, and POPCNT).
+// The version for wider vectors (row_scan_avx2.cpp); call it only on a CPU
+// that has AVX2 and POPCNT.
 RowRun countRowLinesAvx2(std::string_view text, uint64_t maxRows);
-RowRun countRowLinesAvx512(std::string_view text, uint64_t maxRows);
 
 namespace {
 
