@@ -70,7 +70,7 @@ ShapeProblem CutShape::gapBefore(uint64_t rowNr, uint64_t line) const {
   return {};
 }
 
-ShapeProblem CutShape::end(bool atEnd, uint64_t line) const {
+ShapeProblem CutShape::finish(bool atEnd, uint64_t line) const {
   if (markerPending_)
     return problemAt(pendingLine_, "expected a kept row after this deletion marker, found " +
                                        std::string(atEnd ? "the end of the log" : "none"));

@@ -43,7 +43,7 @@ class CutShape {
   ShapeProblem row(uint64_t rowNr, uint64_t line);
 
   // The result ended (at the end of the log when atEnd) on line `line`.
-  ShapeProblem end(bool atEnd, uint64_t line) const;
+  ShapeProblem finish(bool atEnd, uint64_t line) const;
 
   uint64_t keptRows() const { return kept_; }
 

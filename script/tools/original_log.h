@@ -22,7 +22,7 @@
 
 #include "input_file.h"
 #include "numbered_line_reader.h"
-#include "verifier.h"
+#include "verdict.h"
 
 class OriginalLog {
  public:

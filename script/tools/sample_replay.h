@@ -17,7 +17,7 @@
 #include "cut_shape.h"
 #include "random_sequence.h"
 #include "sampler.h"
-#include "verifier.h"
+#include "verdict.h"
 
 class SampleReplay {
  public:

@@ -83,7 +83,7 @@ class CutResultCheck {
       : sizes_(sizes), problems_(problems), original_(original), replay_(replay) {}
 
   // The result begins on line `line` with a kept row, which comes next.
-  void begin(uint64_t line, int32_t queryNr);
+  void start(uint64_t line, int32_t queryNr);
   void keptRow(std::string_view row, uint64_t line);
   // A deletion marker whose middle line is line `line`; converted tells
   // which of its three lines has a line end converted to CRLF.
@@ -91,7 +91,7 @@ class CutResultCheck {
   // Whether a deletion marker may still come: not after the last kept row.
   bool mayHaveMarker() const { return shape_.keptRows() < sizes_.keptRows(); }
   // The result ended (at the end of the log when atEnd) on line `line`.
-  void end(bool atEnd, uint64_t line);
+  void finish(bool atEnd, uint64_t line);
 
  private:
   void shapeProblem(const ShapeProblem& wrong);
@@ -106,7 +106,7 @@ class CutResultCheck {
   bool shapeOk_ = true;
 };
 
-void CutResultCheck::begin(uint64_t line, int32_t queryNr) {
+void CutResultCheck::start(uint64_t line, int32_t queryNr) {
   line_ = line;
   queryNr_ = queryNr;
   shape_ = CutShape(sizes_);
@@ -147,8 +147,8 @@ void CutResultCheck::marker(uint64_t deletedRows, uint64_t line, const bool (&co
   shapeProblem(shape_.marker(deletedRows, line));
 }
 
-void CutResultCheck::end(bool atEnd, uint64_t line) {
-  shapeProblem(shape_.end(atEnd, line));
+void CutResultCheck::finish(bool atEnd, uint64_t line) {
+  shapeProblem(shape_.finish(atEnd, line));
   if (original_)
     problems_.inResult(line, original_->endResult());
   CutResultReport report;
@@ -298,7 +298,7 @@ void Verification::beginTable(std::string_view firstLine) {
   }
   place_ = Place::kCut;
   ++summary_.cutResults;
-  cutResult_.begin(resultLine_, queryNr_);
+  cutResult_.start(resultLine_, queryNr_);
   cutResult_.keptRow(firstLine, resultLine_);
 }
 
@@ -325,7 +325,7 @@ void Verification::handleCutLine(std::string_view text) {
     cutResult_.keptRow(text, cut_.lineNr());
   } else if (bool converted = false; !(isMarkerEmptyLine(text, converted) &&
                                        cutResult_.mayHaveMarker() && readMarker(converted))) {
-    cutResult_.end(false, cut_.lineNr());
+    cutResult_.finish(false, cut_.lineNr());
     place_ = Place::kHeader;
     handleOutside(text);
   }
@@ -354,7 +354,7 @@ void Verification::finishLogs() {
   if (place_ == Place::kWhole)
     endWhole();
   else if (place_ == Place::kCut)
-    cutResult_.end(true, cut_.lineNr());
+    cutResult_.finish(true, cut_.lineNr());
   else if (place_ == Place::kTableStart)
     ++summary_.results;  // a separator as the last line
   if (cut_.lineNr() > 0 && cut_.lastLineEnd() == cutOpened_.size)

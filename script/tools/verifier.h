@@ -34,14 +34,13 @@
 
 #include "input_file.h"
 #include "sampler.h"
+#include "verdict.h"
 
 struct VerifyOptions {
   std::string cutLog;
   std::string original;  // empty: check the cut log alone
   bool anySample = false;
 };
-
-enum class Verdict { kPassed, kFailed, kNotChecked };
 
 // One cut result, as the report shows it.
 struct CutResultReport {
