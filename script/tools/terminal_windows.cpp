@@ -41,8 +41,8 @@ class ConsoleTerminal final : public Terminal {
   // them; a console that does not draws no status line.
   explicit ConsoleTerminal(HANDLE console)
       : console_(console),
-        escapes_(addConsoleModeForRun(console, ENABLE_PROCESSED_OUTPUT |
-                                                   ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {}
+        escapes_(addConsoleModeForRun(
+            console, ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {}
 
   void drawStatus(std::string_view line) override {
     if (escapes_)
