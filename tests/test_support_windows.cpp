@@ -2,16 +2,11 @@
 // line, anonymous pipes read concurrently, named pipes, and paths converted
 // from UTF-8 to UTF-16 as the tool converts them (utf16.h).
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
+#include "windows_api.h"  // <windows.h> as the tool includes it
+
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <atomic>

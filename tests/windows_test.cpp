@@ -96,21 +96,37 @@ TEST(WindowsFiles, DevicesAreNoLogs) {
   EXPECT_FALSE(fileExists(dir.file("out.log")));
 }
 
-// Windows has no SIGPIPE: when the reader of the cut log quits, the run
-// fails with one line naming standard output, as Windows' own commands do.
+// Windows has no SIGPIPE: when the reader of the cut log or of the
+// checker's report quits, the run fails with one line naming standard output
+// and the system's reason (not the C runtime's errno text), as Windows' own
+// commands do.
 TEST(WindowsPipes, ReaderThatQuitsFailsTheRunWithOneLine) {
-  Pipe out;
-  Pipe err;
-  int pid = startStreamtrim({SAMPLE_LOG}, out.fds[1], err.fds[1]);
-  closeDescriptor(out.fds[1]);
-  closeDescriptor(err.fds[1]);
-  closeDescriptor(out.fds[0]);  // the reader quits before reading a byte
-  std::string message;
-  char buffer[4096];
-  for (long got; (got = readDescriptor(err.fds[0], buffer, sizeof buffer)) > 0;)
-    message.append(buffer, static_cast<size_t>(got));
-  EXPECT_EQ(waitForExit(pid), 1);
-  EXPECT_EQ(message, "streamtrim: standard output: " + windowsReason(ERROR_NO_DATA) + "\n");
+  TempDir dir;
+  const std::string cut = dir.file("cut.log");
+  ASSERT_EQ(runStreamtrim({SAMPLE_LOG, cut}).status, 0);
+  struct Case {
+    const char* program;
+    std::string input;
+    int status;
+  };
+  const Case cases[] = {{"streamtrim", SAMPLE_LOG, 1}, {"streamtrim-verify", cut, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.program);
+    const std::string binary = c.status == 1 ? STREAMTRIM_BINARY : STREAMTRIM_VERIFY_BINARY;
+    Pipe out;
+    Pipe err;
+    int pid = startProgram(binary, {binary, c.input}, out.fds[1], err.fds[1]);
+    closeDescriptor(out.fds[1]);
+    closeDescriptor(err.fds[1]);
+    closeDescriptor(out.fds[0]);  // the reader quits before reading a byte
+    std::string message;
+    char buffer[4096];
+    for (long got; (got = readDescriptor(err.fds[0], buffer, sizeof buffer)) > 0;)
+      message.append(buffer, static_cast<size_t>(got));
+    EXPECT_EQ(waitForExit(pid), c.status);
+    EXPECT_EQ(message,
+              std::string(c.program) + ": standard output: " + windowsReason(ERROR_NO_DATA) + "\n");
+  }
 }
 
 namespace {
@@ -215,27 +231,6 @@ TEST(WindowsFiles, ReadOnlyLogAsItsOwnOutputIsTheLogItself) {
   ::CloseHandle(writable);
   for (const std::string& path : {log, other})
     ::SetFileAttributesW(widen(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-// The checker names the system's reason when the reader of its report has
-// gone, as streamtrim does, not the C runtime's errno text.
-TEST(WindowsPipes, CheckerGivesTheSystemsReasonWhenTheReaderQuits) {
-  Pipe out;
-  Pipe err;
-  TempDir dir;
-  const std::string cut = dir.file("cut.log");
-  ASSERT_EQ(runStreamtrim({SAMPLE_LOG, cut}).status, 0);
-  int pid = startProgram(STREAMTRIM_VERIFY_BINARY, {STREAMTRIM_VERIFY_BINARY, cut}, out.fds[1],
-                         err.fds[1]);
-  closeDescriptor(out.fds[1]);
-  closeDescriptor(err.fds[1]);
-  closeDescriptor(out.fds[0]);
-  std::string message;
-  char buffer[4096];
-  for (long got; (got = readDescriptor(err.fds[0], buffer, sizeof buffer)) > 0;)
-    message.append(buffer, static_cast<size_t>(got));
-  EXPECT_EQ(waitForExit(pid), 2);
-  EXPECT_EQ(message, "streamtrim-verify: standard output: " + windowsReason(ERROR_NO_DATA) + "\n");
 }
 
 // --version and --help that cannot be written (no standard output at all)

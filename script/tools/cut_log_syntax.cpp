@@ -16,17 +16,7 @@ bool withoutCarriageReturn(std::string_view& line) {
   return true;
 }
 
-}  // namespace
-
-bool parsePlainNumber(std::string_view digits, uint64_t& value) {
-  if (digits.empty() || (digits[0] == '0' && digits.size() > 1))
-    return false;
-  const char* end = digits.data() + digits.size();
-  auto [stop, error] = std::from_chars(digits.data(), end, value);
-  return error == std::errc() && stop == end;
-}
-
-bool parseKeptRow(std::string_view line, std::string_view& text, uint64_t& rowNr) {
+bool parseKeptRowAsWritten(std::string_view line, std::string_view& text, uint64_t& rowNr) {
   size_t tag = line.rfind(kRowTag);
   if (tag == line.npos || !line.ends_with(']'))
     return false;
@@ -35,6 +25,16 @@ bool parseKeptRow(std::string_view line, std::string_view& text, uint64_t& rowNr
     return false;
   text = line.substr(0, tag);
   return true;
+}
+
+}  // namespace
+
+bool parsePlainNumber(std::string_view digits, uint64_t& value) {
+  if (digits.empty() || (digits[0] == '0' && digits.size() > 1))
+    return false;
+  const char* end = digits.data() + digits.size();
+  auto [stop, error] = std::from_chars(digits.data(), end, value);
+  return error == std::errc() && stop == end;
 }
 
 bool parseMarker(std::string_view line, uint64_t& deletedRows) {
@@ -47,10 +47,10 @@ bool parseMarker(std::string_view line, uint64_t& deletedRows) {
 
 bool parseKeptRow(std::string_view line, std::string_view& text, uint64_t& rowNr, bool& converted) {
   converted = false;
-  if (parseKeptRow(line, text, rowNr))
+  if (parseKeptRowAsWritten(line, text, rowNr))
     return true;
   converted = withoutCarriageReturn(line);
-  return converted && parseKeptRow(line, text, rowNr);
+  return converted && parseKeptRowAsWritten(line, text, rowNr);
 }
 
 bool parseMarker(std::string_view line, uint64_t& deletedRows, bool& converted) {

@@ -22,14 +22,12 @@
 // A plain decimal number: digits only, no leading zero, within 64 bits.
 bool parsePlainNumber(std::string_view digits, uint64_t& value);
 
-// A kept row: text, then " [row: N]" at the line's end. On success text is
-// the original row's bytes.
-bool parseKeptRow(std::string_view line, std::string_view& text, uint64_t& rowNr);
-
 // The middle line of a deletion marker: "----------- deleted G rows -----------".
 bool parseMarker(std::string_view line, uint64_t& deletedRows);
 
-// The same, also for a line with a converted line end.
+// A kept row: text, then " [row: N]" at the line's end, and a marker's
+// middle line, each also with a converted line end (converted then tells
+// so). On success text is the original row's bytes.
 bool parseKeptRow(std::string_view line, std::string_view& text, uint64_t& rowNr, bool& converted);
 bool parseMarker(std::string_view line, uint64_t& deletedRows, bool& converted);
 
