@@ -1,5 +1,6 @@
 // The command line as a user meets it: argument count, where the output goes,
-// and that no argument is ever taken as an option.
+// and that an argument is a path first, an option (--version, --help) only
+// where no file bears its name.
 
 #include <gtest/gtest.h>
 
@@ -82,12 +83,96 @@ TEST(CommandLine, ArgumentsStartingWithDashArePaths) {
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(readFile(dir.file("-o")), kLog);
 
-  for (std::string arg : {"-h", "--help", "--", "-"}) {
+  for (std::string arg : {"--", "-"}) {
     SCOPED_TRACE(arg);
     run = runStreamtrim({arg}, inDir);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "streamtrim: " + arg + ": " + systemReason(SystemError::kNoSuchFile) + "\n");
     EXPECT_EQ(run.out, "");
+  }
+}
+
+// --version, --help and -h alone answer on standard output where nothing in
+// the current folder bears that name; where something does, and for
+// near-misses or a second argument, they are paths like any other.
+TEST(CommandLine, VersionAndHelpAnswerOnlyWhereNoFileBearsTheName) {
+  const std::string version = std::string("streamtrim ") + PROJECT_VERSION + "\n";
+  auto failed = [](const std::string& name, SystemError error) {
+    return "streamtrim: " + name + ": " + systemReason(error) + "\n";
+  };
+  const std::string missing = systemReason(SystemError::kNoSuchFile);
+  enum class Existing { kNothing, kLog, kDirectory };
+  struct Case {
+    std::vector<std::string> args;
+    Existing existing;  // what bears the name of the first argument
+    int status;
+    std::string out;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {{"--version"}, Existing::kNothing, 0, version, ""},
+      {{"--help"}, Existing::kNothing, 0, usageText(), ""},
+      {{"-h"}, Existing::kNothing, 0, usageText(), ""},
+      {{"--versions"}, Existing::kNothing, 1, "", failed("--versions", SystemError::kNoSuchFile)},
+      {{"-help"}, Existing::kNothing, 1, "", failed("-help", SystemError::kNoSuchFile)},
+      {{"-version"}, Existing::kNothing, 1, "", failed("-version", SystemError::kNoSuchFile)},
+      {{"--version", "out.log"},
+       Existing::kNothing,
+       1,
+       "",
+       failed("--version", SystemError::kNoSuchFile)},
+      {{"--help", "out.log"},
+       Existing::kNothing,
+       1,
+       "",
+       failed("--help", SystemError::kNoSuchFile)},
+      {{"--version"}, Existing::kLog, 0, kLog, ""},
+      {{"--help"}, Existing::kLog, 0, kLog, ""},
+      {{"-h", "out.log"}, Existing::kLog, 0, "", ""},
+      {{"-h"}, Existing::kDirectory, 1, "", failed("-h", SystemError::kIsADirectory)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + std::to_string(c.args.size()) + " " +
+                 std::to_string(static_cast<int>(c.existing)));
+    TempDir dir;
+    RunOptions inDir;
+    inDir.cwd = dir.path();
+    if (c.existing == Existing::kLog)
+      writeFile(dir.file(c.args[0]), kLog);
+    if (c.existing == Existing::kDirectory)
+      createDirectory(dir.file(c.args[0]));
+    RunResult run = runStreamtrim(c.args, inDir);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.err, c.err);
+    const bool cut = c.args.size() == 2 && c.status == 0;
+    EXPECT_EQ(fileExists(dir.file("out.log")), cut);
+    EXPECT_EQ(cut ? readFile(dir.file("out.log")) : "", cut ? kLog : "");
+  }
+}
+
+// The version or usage text must reach standard output whole; otherwise
+// one line on standard error and status 1.
+TEST(CommandLine, VersionAndHelpThatCannotBeWrittenFail) {
+  struct Output {
+    RunOptions options;
+    std::string reason;  // empty: the system's own for a closed stream
+  };
+  std::vector<Output> outputs(1);
+  outputs[0].options.closeStdout = true;
+  if (fullDevice() != nullptr) {
+    outputs.emplace_back();
+    outputs.back().options.stdoutPath = fullDevice();
+    outputs.back().reason = systemReason(SystemError::kNoSpace);
+  }
+  for (const Output& output : outputs) {
+    for (const char* option : {"--version", "--help", "-h"}) {
+      SCOPED_TRACE(std::string(option) + (output.reason.empty() ? " closed" : " full"));
+      RunResult run = runStreamtrim({option}, output.options);
+      EXPECT_EQ(run.status, 1);
+      EXPECT_TRUE(run.err.starts_with("streamtrim: standard output: " + output.reason)) << run.err;
+      EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+    }
   }
 }
 
@@ -172,25 +257,31 @@ TEST(CommandLine, AReaderThatQuitsEndsBothProgramsLikeAPipeline) {
   writeFile(dir.file("in.log"), kLog);
   struct Case {
     const char* binary;
-    bool ignored;  // SIGPIPE, by the shell that starts the program
+    std::string argument;  // in dir
+    bool ignored;          // SIGPIPE, by the shell that starts the program
     int status;
     std::string err;
   };
   const std::string reason = std::string(std::strerror(EPIPE)) + "\n";
   const Case cases[] = {
-      {STREAMTRIM_BINARY, false, kEndedBySigpipe, ""},
-      {STREAMTRIM_VERIFY_BINARY, false, kEndedBySigpipe, ""},
-      {STREAMTRIM_BINARY, true, 1, "streamtrim: standard output: " + reason},
-      {STREAMTRIM_VERIFY_BINARY, true, 2, "streamtrim-verify: standard output: " + reason},
+      {STREAMTRIM_BINARY, "in.log", false, kEndedBySigpipe, ""},
+      {STREAMTRIM_VERIFY_BINARY, "in.log", false, kEndedBySigpipe, ""},
+      {STREAMTRIM_BINARY, "in.log", true, 1, "streamtrim: standard output: " + reason},
+      {STREAMTRIM_VERIFY_BINARY, "in.log", true, 2,
+       "streamtrim-verify: standard output: " + reason},
+      {STREAMTRIM_BINARY, "--version", false, kEndedBySigpipe, ""},
+      {STREAMTRIM_BINARY, "--help", true, 1, "streamtrim: standard output: " + reason},
   };
+  RunOptions inDir;
+  inDir.cwd = dir.path();
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.binary) + (c.ignored ? ", ignored" : ""));
+    SCOPED_TRACE(std::string(c.binary) + " " + c.argument + (c.ignored ? ", ignored" : ""));
     // The reader, true, is gone by the time the program writes.
     std::string script = std::string(c.ignored ? "trap '' PIPE; " : "") + "{ sleep 0.2; " +
                          emulatorPrefix() +
                          "\"$0\" \"$1\"; echo \"status $?\" >&3; } 3>&2 2>\"$2\" | true";
     RunResult run =
-        runProgram("/bin/sh", {"sh", "-c", script, c.binary, dir.file("in.log"), dir.file("err")});
+        runProgram("/bin/sh", {"sh", "-c", script, c.binary, c.argument, dir.file("err")}, inDir);
     EXPECT_EQ(run.err, "status " + std::to_string(c.status) + "\n");
     EXPECT_EQ(readFile(dir.file("err")), c.err);
   }

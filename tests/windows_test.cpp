@@ -234,16 +234,24 @@ TEST(WindowsFiles, ReadOnlyLogAsItsOwnOutputIsTheLogItself) {
 }
 
 // --version and --help that cannot be written (no standard output at all)
-// fail with status 2 and say so.
+// fail in both programs with their failure status and say so.
 TEST(WindowsCommandLine, VersionAndHelpWithoutStandardOutputFail) {
   RunOptions closed;
   closed.closeStdout = true;
-  for (const char* option : {"--version", "--help"}) {
-    SCOPED_TRACE(option);
-    RunResult run = runVerify({option}, closed);
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err,
-              "streamtrim-verify: standard output: " + windowsReason(ERROR_INVALID_HANDLE) + "\n");
+  struct Case {
+    RunResult (*run)(const std::vector<std::string>&, const RunOptions&);
+    std::string program;
+    int status;
+  };
+  const Case cases[] = {{runVerify, "streamtrim-verify", 2}, {runStreamtrim, "streamtrim", 1}};
+  for (const Case& c : cases) {
+    for (const char* option : {"--version", "--help"}) {
+      SCOPED_TRACE(c.program + " " + option);
+      RunResult run = c.run({option}, closed);
+      EXPECT_EQ(run.status, c.status);
+      EXPECT_EQ(run.err,
+                c.program + ": standard output: " + windowsReason(ERROR_INVALID_HANDLE) + "\n");
+    }
   }
 }
 

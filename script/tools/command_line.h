@@ -1,5 +1,6 @@
 // What each system hands a program at its start: its arguments and its
-// standard streams (command_line_posix.cpp, command_line_windows.cpp).
+// standard streams (command_line_posix.cpp, command_line_windows.cpp), and
+// how a program hands standard output back at its end (command_line.cpp).
 
 #ifndef STREAMTRIM_COMMAND_LINE_H
 #define STREAMTRIM_COMMAND_LINE_H
@@ -15,6 +16,12 @@ std::vector<std::string> commandLineArguments(int argc, char** argv);
 // The program's name as it was started (argv[0]), in UTF-8 like the
 // arguments, as the usage text names it; fallback when there is none.
 std::string programName(int argc, char** argv, const char* fallback);
+
+// Whether something in the file system bears the name: a file, a directory,
+// a link (also one that points nowhere). False only when the system says
+// nothing does; any other answer (no permission to look) counts as taken,
+// so that an argument that may name a file is always taken as its path.
+bool nameIsTaken(const std::string& path);
 
 // Readies the standard streams before any file is opened: a closed standard
 // descriptor is filled, so that a log or an output never stands where
@@ -34,5 +41,13 @@ std::string standardStreamError(int error);
 // only when that signal was ignored by whoever started the program; the
 // caller then reports the failure as any other.
 void endByBrokenPipe();
+
+// Flushes and closes standard output at the end of a program that wrote
+// through the C library's stdout (a report, a version, a usage text): true
+// when it took every byte. Otherwise a reader that quit early ends the
+// process by endByBrokenPipe, and any other failure, or that one with
+// SIGPIPE ignored, is reported as "<program>: standard output: <reason>" on
+// standard error and gives false.
+bool closeStandardOutput(const char* program);
 
 #endif  // STREAMTRIM_COMMAND_LINE_H

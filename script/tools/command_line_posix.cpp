@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "command_line.h"
@@ -20,6 +22,11 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
 
 std::string programName(int argc, char** argv, const char* fallback) {
   return argc > 0 && argv[0] != nullptr ? argv[0] : fallback;
+}
+
+bool nameIsTaken(const std::string& path) {
+  struct stat info;
+  return ::lstat(path.c_str(), &info) == 0 || (errno != ENOENT && errno != ENOTDIR);
 }
 
 std::string standardStreamError(int error) {

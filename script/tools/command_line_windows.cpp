@@ -92,6 +92,13 @@ std::string programName(int argc, char** argv, const char* fallback) {
   return line.empty() || line[0].empty() ? fallback : line[0];
 }
 
+bool nameIsTaken(const std::string& path) {
+  if (::GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES)
+    return true;
+  DWORD error = ::GetLastError();
+  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
 std::string standardStreamError(int error) {
   unsigned long systemError = _doserrno;
   if (systemError != 0)

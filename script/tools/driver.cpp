@@ -17,8 +17,10 @@
 
 const char* progname = nullptr;
 
-void usage() {
-  std::fprintf(stderr,
+namespace {
+
+void printUsage(FILE* to) {
+  std::fprintf(to,
                "usage: %s <inputfile> [<outputfile>]\n\n"
                "Cuts resultsets in the logfile of a querystream if they are too large.\n"
                "Restrictions of clause 8.3 apply, i.e. only Q11, Q16 and Q20 may be trucated.\n"
@@ -29,6 +31,32 @@ void usage() {
                "(default is stdout)\n"
                "\n",
                progname);
+}
+
+// --version, --help and -h alone are answered, but only when nothing bears
+// that name: every argument is a path first, so a log named --help is cut.
+bool isAnsweredOption(const std::vector<std::string>& arguments) {
+  if (arguments.size() != 1)
+    return false;
+  const std::string& argument = arguments[0];
+  return (argument == "--version" || argument == "--help" || argument == "-h") &&
+         !nameIsTaken(argument);
+}
+
+// Prints the version or the usage text on standard output: status 0 once
+// it is all written, 1 when it is not.
+int answerOption(const std::string& option) {
+  if (option == "--version")
+    std::printf("streamtrim %s\n", STREAMTRIM_VERSION);
+  else
+    printUsage(stdout);
+  return closeStandardOutput("streamtrim") ? 0 : 1;
+}
+
+}  // namespace
+
+void usage() {
+  printUsage(stderr);
   std::fflush(stderr);
   std::exit(1);
 }
@@ -38,6 +66,8 @@ int main(int argc, char** argv) {
   static const std::string name = programName(argc, argv, "streamtrim");
   progname = name.c_str();
   std::vector<std::string> arguments = commandLineArguments(argc, argv);
+  if (isAnsweredOption(arguments))
+    return answerOption(arguments[0]);
   if (arguments.size() != 1 && arguments.size() != 2)
     usage();
   const std::string& inputname = arguments[0];

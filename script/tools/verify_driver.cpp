@@ -8,7 +8,6 @@
 // status follows cmp and diff: 0 verified, 1 a violation, 2 could not check
 // (misuse, a file that cannot be read, a read or write error).
 
-#include <cerrno>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -50,26 +49,6 @@ void printUsage(FILE* to) {
   std::exit(kCannotCheck);
 }
 
-// Standard output must have taken the whole report. A reader that quit
-// early (the report piped into head) ends the check quietly, as it ends any
-// pipeline. --version and --help are written the same way.
-bool closeStandardOutput() {
-  bool ok = std::fflush(stdout) == 0 && !std::ferror(stdout);
-  int error = errno;
-  std::string reason = ok ? "" : standardStreamError(error);
-  if (std::fclose(stdout) != 0 && ok) {
-    ok = false;
-    error = errno;
-    reason = standardStreamError(error);
-  }
-  if (ok)
-    return true;
-  if (error == EPIPE)
-    endByBrokenPipe();
-  std::fprintf(stderr, "%s: standard output: %s\n", progname, reason.c_str());
-  return false;
-}
-
 VerifyOptions parseArguments(const std::vector<std::string>& arguments) {
   VerifyOptions options;
   std::vector<std::string> paths;
@@ -84,10 +63,10 @@ VerifyOptions parseArguments(const std::vector<std::string>& arguments) {
       options.anySample = true;
     } else if (arg == "--help") {
       printUsage(stdout);
-      std::exit(closeStandardOutput() ? kVerified : kCannotCheck);
+      std::exit(closeStandardOutput(progname) ? kVerified : kCannotCheck);
     } else if (arg == "--version") {
       std::printf("%s %s\n", progname, STREAMTRIM_VERSION);
-      std::exit(closeStandardOutput() ? kVerified : kCannotCheck);
+      std::exit(closeStandardOutput(progname) ? kVerified : kCannotCheck);
     } else {
       usageError("unknown option " + printableName(arg));
     }
@@ -170,7 +149,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s: out of memory\n", progname,
                  printableName(options.cutLog).c_str());
   }
-  if (!closeStandardOutput())
+  if (!closeStandardOutput(progname))
     return kCannotCheck;
   return status;
 }
