@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <string>
 
+#include "interruption.h"
 #include "terminal.h"
 
 namespace {
@@ -24,9 +25,13 @@ class PosixTerminal final : public Terminal {
 
   void drawStatus(std::string_view line) override {
     write(std::string("\r").append(line).append(kEraseLine));
+    setStatusLineShown(true);
   }
 
-  void eraseStatus() override { write(std::string("\r") + kEraseLine); }
+  void eraseStatus() override {
+    write(std::string("\r") + kEraseLine);
+    setStatusLineShown(false);
+  }
 
   void printLine(std::string_view line) override { write(std::string(line).append("\n")); }
 
