@@ -24,8 +24,8 @@ class PosixTerminal final : public Terminal {
   explicit PosixTerminal(int fd) : fd_(fd) {}
 
   void drawStatus(std::string_view line) override {
+    setStatusLineShown(true);  // before it shows: an interruption must not miss it
     write(std::string("\r").append(line).append(kEraseLine));
-    setStatusLineShown(true);
   }
 
   void eraseStatus() override {
