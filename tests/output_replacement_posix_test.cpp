@@ -170,6 +170,17 @@ TEST(OutputReplacement, FailedRunLeavesThePreviousOutput) {
          int pid = start(dir, {dir.file("in.log"), dir.file("out.log")});
          if (!stopWhen(pid, [&] { return hasOpen(pid, dir.file("in.log")); }))
            return -1;
+         // Caught in the output pass instead, on a machine that let the
+         // first pass go by unseen: once more.
+         for (int retries = 5; !temporaryFiles(dir, "out.log").empty() && retries > 0; --retries) {
+           ::kill(pid, SIGKILL);
+           waitForExit(pid);
+           for (const std::string& name : temporaryFiles(dir, "out.log"))
+             std::filesystem::remove(dir.file(name));
+           pid = start(dir, {dir.file("in.log"), dir.file("out.log")});
+           if (!stopWhen(pid, [&] { return hasOpen(pid, dir.file("in.log")); }))
+             return -1;
+         }
          writeFile(dir.file("new.log"), "-- TPC-H Query 3\n");
          std::filesystem::rename(dir.file("new.log"), dir.file("in.log"));
          ::kill(pid, SIGCONT);

@@ -7,8 +7,8 @@
 // that fail or are interrupted, which the rename keeps without a sync, and
 // a sync would make every run wait for the disk (a copied log is written
 // as fast as cp writes it, which does not sync either). After a system
-// crash the file systems that order a rename after the data it replaces
-// (ext4's default, XFS, btrfs) still hold one or the other; and the cut can
+// crash, ext4 (which by default writes a file's data before a rename that
+// replaces another) still holds one or the other; elsewhere the cut can
 // always be made again from the log, which is never modified.
 
 #include <fcntl.h>
@@ -253,9 +253,9 @@ ReplacingOutputFile::ReplacingOutputFile(const std::string& path, std::string ta
 
 void ReplacingOutputFile::write(std::string_view first, std::string_view second) {
   size_t size = first.size() + second.size();
-  if (block_.size() + size > kBlock)
+  if (block_.size() + size > kBlock || size >= kBlock / 4)
     flush();
-  if (size >= kBlock)
+  if (size >= kBlock / 4)  // large enough to go out without a copy
     return writeBoth(fd_, name(), first, second);
   block_.insert(block_.end(), first.begin(), first.end());
   block_.insert(block_.end(), second.begin(), second.end());
