@@ -10,7 +10,10 @@
 // ten thousand cut results and one of a single 200 MB line, each run once
 // for its time and peak memory. The checker, streamtrim-verify, is timed
 // against `wc -l` on the large cut log's cut, with the original and alone,
-// and run on the hostile shapes' cuts for its time and peak memory.
+// and run on the hostile shapes' cuts for its time and peak memory. Copied
+// lines: on a page-cached log of ten million lines of which none is cut,
+// streamtrim writing its output file alternates with `cp` copying the log,
+// which is the least any program that writes the same bytes must spend.
 //
 // The generated logs are kept in the cache directory and rewritten only when
 // their recipe or their size no longer match.
@@ -48,6 +51,7 @@ constexpr const char* kGenerator = MAKE_STREAM_LOG_BIN;
 constexpr const char* kCacheDir = BENCH_CACHE_DIR;
 constexpr const char* kWc = "/usr/bin/wc";
 constexpr const char* kCat = "/bin/cat";
+constexpr const char* kCp = "/bin/cp";
 
 [[noreturn]] void die(const std::string& what, const std::string& reason) {
   std::fprintf(stderr, "trim_benchmark: %s: %s\n", what.c_str(), reason.c_str());
@@ -163,6 +167,14 @@ std::vector<LogFile> hotLogs(bool quick) {
                 {"--streams", "8", "--rows", "3=130000", "--rows", "18=110000", "--rows",
                  "11=10000", "--rows", "16=10000", "--rows", "20=10000"}),
   };
+}
+
+// Ten million lines (a tenth with --quick), about 320 MB, none of them cut:
+// query 16 keeps the 10000 rows that are never cut.
+LogFile copiedLinesLog(bool quick) {
+  const std::string rows = quick ? "1000000" : "10000000";
+  return generated("copied lines", "copied-" + rows + ".log",
+                   {"--streams", "1", "--rows", "3=" + rows, "--rows", "16=10000"});
 }
 
 // About 200 MB each (a tenth of that with --quick).
@@ -307,6 +319,33 @@ ColdResult measureCold(const LogFile& file, int runs) {
   return result;
 }
 
+struct CopyResult {
+  std::string label;
+  uint64_t bytes, lines;
+  double trimSeconds, cpSeconds;
+  long peakKiB;
+};
+
+// streamtrim must write the log whole, as cp does: a log it cut would not
+// measure the copying.
+CopyResult measureCopied(const LogFile& file, int runs) {
+  std::string log = cachedLog(file);
+  std::string out = log + ".trimmed";
+  std::string copy = log + ".copied";
+  CopyResult result{file.label, fileSize(log), countLines(log), 0, 0, 0};
+  std::vector<Measured> m =
+      alternate(file.label, "copy", log,
+                {{"streamtrim", {streamtrimBinary, log, out}}, {"cp", {kCp, log, copy}}}, runs);
+  if (fileSize(out) != result.bytes)
+    die(out, "not a copy of the log: some of it was cut");
+  std::remove(out.c_str());
+  std::remove(copy.c_str());
+  result.trimSeconds = m[0].seconds;
+  result.cpSeconds = m[1].seconds;
+  result.peakKiB = m[0].peakKiB;
+  return result;
+}
+
 struct VerifyResult {
   std::string label;
   double againstSeconds, wcSeconds, aloneSeconds;
@@ -388,6 +427,15 @@ void printCold(const ColdResult& r, int runs) {
               kibibytes(r.peakKiB).c_str(), 100 * r.cachedAfterEviction);
 }
 
+void printCopied(const CopyResult& r, int runs) {
+  std::printf("\ncopied lines: median of %d runs each, alternating; page-cached input\n", runs);
+  std::printf("%-16s %11s %11s %10s %10s %7s %10s\n", "log", "size", "lines", "streamtrim", "cp",
+              "ratio", "peak RSS");
+  std::printf("%-16s %11s %11llu %8.3f s %8.3f s %7.2f %10s\n", r.label.c_str(),
+              mebibytes(r.bytes).c_str(), static_cast<unsigned long long>(r.lines), r.trimSeconds,
+              r.cpSeconds, r.trimSeconds / r.cpSeconds, kibibytes(r.peakKiB).c_str());
+}
+
 void printVerify(const VerifyResult& r, int runs) {
   std::printf("\nverify: median of %d runs each, alternating; page-cached input\n", runs);
   std::printf("%-16s %15s %10s %7s %10s %10s\n", "log", "against the log", "wc -l", "ratio",
@@ -445,12 +493,14 @@ int main(int argc, char** argv) {
   std::vector<HotResult> hotResults;
   for (const LogFile& file : hot)
     hotResults.push_back(measureHot(file, runs));
+  CopyResult copied = measureCopied(copiedLinesLog(quick), runs);
   VerifyResult verify = measureVerify(hot.front(), runs);
   ColdResult cold = measureCold(hot.front(), runs);
   std::vector<ShapeResult> shapes;
   for (const LogFile& file : hostileLogs(quick))
     shapes.push_back(measureShape(file));
   printHot(hotResults, runs);
+  printCopied(copied, runs);
   printVerify(verify, runs);
   printCold(cold, runs);
   printShapes(shapes);

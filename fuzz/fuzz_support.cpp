@@ -184,14 +184,14 @@ FuzzLog decodeLog(std::string_view input) {
   return out;
 }
 
-// The driver's sequence: gather on first, then truncate the output and
+// The driver's sequence: gather on first, then begin the output and
 // write it from second.
 void runTool(const InputFile& first, const InputFile& second, const CutSizes& sizes,
              OutputFile& output) {
   GatheredLog gathered;
   scanResultAndGenerateOutput(first, nullptr, true, gathered, nullptr, sizes);
   output.refuseToOverwrite(gathered.input);
-  output.truncate();
+  output.begin();
   scanResultAndGenerateOutput(second, &output, false, gathered, nullptr, sizes);
   output.close();
 }

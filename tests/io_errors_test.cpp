@@ -87,9 +87,11 @@ TEST(IoErrors, LogsToFullDeviceFailOnce) {
     log += row;
   writeFile(dir.file("small.log"), kLog);
   writeFile(dir.file("huge.log"), log);
+  // Lines over 1024 bytes go to the system in two parts (writev).
+  writeFile(dir.file("long-lines.log"), kLog + std::string(1025, '|') + "\n" + row);
   RunOptions stdoutFull;
   stdoutFull.stdoutPath = full;
-  for (const char* name : {"small.log", "huge.log"}) {
+  for (const char* name : {"small.log", "huge.log", "long-lines.log"}) {
     SCOPED_TRACE(name);
     expectFailure(runStreamtrim({dir.file(name), full}), full, SystemError::kNoSpace);
     expectFailure(runStreamtrim({dir.file(name)}, stdoutFull), "standard output",

@@ -70,7 +70,7 @@ TEST(OutputFile, WriteToAFullDeviceNamesTheOutputAndTheReason) {
             std::string(full) + ": " + systemReason(SystemError::kNoSpace));
 }
 
-TEST(OutputFile, RefusesToOverwriteTheInputAndTruncatesOnlyOnRequest) {
+TEST(OutputFile, RefusesToOverwriteTheInputAndReplacesOnlyOnClose) {
   TempDir dir;
   std::string log = dir.file("log");
   writeFile(log, "the log\n");
@@ -89,11 +89,11 @@ TEST(OutputFile, RefusesToOverwriteTheInputAndTruncatesOnlyOnRequest) {
   std::unique_ptr<OutputFile> other = openOutputFile(dir.file("other"));
   EXPECT_EQ(failureOf([&] { other->refuseToOverwrite(stamp); }), "");
   EXPECT_EQ(readFile(dir.file("other")), "the log\n");
-  other->truncate();
-  EXPECT_EQ(readFile(dir.file("other")), "");
+  other->begin();
   other->writeLine("new");
+  EXPECT_EQ(readFile(dir.file("other")), "the log\n");  // replaced only by close()
   other->close();
   EXPECT_EQ(readFile(dir.file("other")), "new\n");
 
-  EXPECT_EQ(failureOf([] { openOutputFile(kNullDevice)->truncate(); }), "");  // not a regular file
+  EXPECT_EQ(failureOf([] { openOutputFile(kNullDevice)->begin(); }), "");  // not a regular file
 }

@@ -10,6 +10,7 @@
 #include "command_line.h"
 #include "failure.h"
 #include "input_file.h"
+#include "interruption.h"
 #include "output_file.h"
 #include "progress.h"
 #include "terminal.h"
@@ -63,6 +64,7 @@ void usage() {
 
 int main(int argc, char** argv) {
   prepareStandardStreams();
+  handleInterruptions();
   static const std::string name = programName(argc, argv, "streamtrim");
   progname = name.c_str();
   std::vector<std::string> arguments = commandLineArguments(argc, argv);

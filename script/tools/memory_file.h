@@ -34,8 +34,9 @@ class MemoryOutputFile final : public OutputFile {
 
   const std::string& bytes() const { return bytes_; }
 
+  Method method() const override { return Method::kInPlace; }
   void refuseToOverwrite(const FileStamp&) const override {}
-  void truncate() override { bytes_.clear(); }
+  void begin() override { bytes_.clear(); }
   void close() override {}
 
  protected:

@@ -1,7 +1,38 @@
 // Where the cut log goes: a named file or standard output.
 //
-// Every line is handed to the system as soon as it is complete (one write per
-// line), so the output is whole up to its last written line at any moment.
+// The path holds either what it held before the run or the whole cut, never
+// a part of it. How that is done depends on what the path names
+// (OutputFile::Method):
+//
+// - A regular file, or a path where no file exists yet, is replaced: the cut
+//   is written to a new temporary file in the output's directory, in large
+//   blocks (nobody reads it before it is complete), and only once every byte
+//   is written and the file is closed without error is it renamed over the
+//   output path. The temporary file's name shows which output it is for and
+//   that streamtrim made it (".stream-cut.log.streamtrim-XXXXXX" beside
+//   stream-cut.log, the X's differing from run to run); it is created
+//   exclusively, so that runs writing one output at once each write their
+//   own, and the output ends as the complete cut of one of them. A symbolic
+//   link stays a link: the file it leads to (following every link on the
+//   way) is replaced, its temporary file made beside it. An existing output
+//   keeps its permission bits, whatever the umask, and its owner and group
+//   where the process may set them; a new one gets the permissions a created
+//   file gets (0666 less the umask on POSIX). Hard links to the previous
+//   file keep the previous content: the replacement is a new file.
+// - Where no file can be created in the output's directory but the output
+//   file itself may be written, it is written in place instead: emptied by
+//   begin() and written line by line, as any other kind of output is.
+// - Standard output, a pipe, a FIFO, a terminal or a device is written in
+//   place, what each writeLine() is given handed to the system at once (one
+//   write for its whole lines), so that a reader sees whole lines as they
+//   come.
+//
+// On every failure the temporary file is removed, and an OutputFile
+// destroyed without a successful close() removes it too, so that a failing
+// run leaves the previous output byte for byte. When the user interrupts a
+// run, interruption.h removes it. Only a run killed outright (SIGKILL, a
+// power cut) can leave a temporary file behind, never a partial output.
+//
 // Every write is checked, and so is the final close: a run that ends with
 // status 0 has written all of its output.
 //
@@ -24,6 +55,14 @@
 
 class OutputFile {
  public:
+  // How the cut reaches the output path (see above).
+  enum class Method {
+    kReplace,     // a temporary file, renamed over the path by close()
+    kInPlace,     // a regular file whose directory takes no new file: emptied and rewritten
+    kLineByLine,  // standard output, a pipe, a FIFO, a terminal or a device
+  };
+
+  // Removes the temporary file of an output that was not closed.
   virtual ~OutputFile() = default;
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
@@ -31,25 +70,32 @@ class OutputFile {
   // "standard output" or the path, as error messages name it.
   const std::string& name() const { return name_; }
 
-  // Throws when the output is the file that input names: writing it would
-  // destroy the log before it is read.
+  virtual Method method() const = 0;
+
+  // Throws when the output path leads to the file that input names (through
+  // links too): replacing it would lose the log, writing it in place would
+  // destroy it before it is read.
   virtual void refuseToOverwrite(const FileStamp& input) const = 0;
 
-  // Empties a named regular output file; other kinds (devices, pipes) are
-  // left as they are, as the shell's ">" would. Standard output is never
-  // emptied: the shell has opened it as the user asked, for appending maybe.
-  virtual void truncate() = 0;
+  // Starts the output pass: an output written in place that is a regular
+  // file is emptied now, other kinds are left as they are, as the shell's
+  // ">" would (standard output is never emptied: the shell has opened it as
+  // the user asked, for appending maybe). A replacement's temporary file is
+  // empty already.
+  virtual void begin() = 0;
 
-  // Writes line and a newline with one system call.
+  // Writes line and a newline.
   void writeLine(std::string_view line);
 
   // Writes text and then ending, which completes it to whole lines (its
-  // last byte a newline), with one system call: a line can be given in two
-  // parts without copying the first.
+  // last byte a newline): a line can be given in two parts without copying
+  // the first.
   void writeLine(std::string_view text, std::string_view ending);
 
-  // Closes the output and reports a failing close. Standard output is closed
-  // too, so that an error the system reports only then is not lost.
+  // Finishes the output and reports any failure: a replacement writes what
+  // it holds back, is closed and then renamed over the output path, which
+  // holds the cut only when this returns. Standard output is closed too, so
+  // that an error the system reports only then is not lost.
   virtual void close() = 0;
 
   // Bytes written so far.
@@ -58,9 +104,10 @@ class OutputFile {
  protected:
   explicit OutputFile(std::string name) : name_(std::move(name)) {}
 
-  // Writes first and then second, one line's bytes, with one system call
-  // where the system allows; goes on after a partial write and throws a
-  // Failure naming the output when a write fails.
+  // Writes first and then second, one line's bytes: written out at once,
+  // with one system call where the system allows, when the output goes line
+  // by line; gathered into large blocks for a replacement. Goes on after a
+  // partial write and throws a Failure naming the output when a write fails.
   virtual void write(std::string_view first, std::string_view second) = 0;
 
  private:
@@ -71,9 +118,11 @@ class OutputFile {
 // The name error messages give standard output.
 inline constexpr char kStandardOutputName[] = "standard output";
 
-// Opens path for writing on this system, creating it when missing but not yet
-// truncating it (see truncate()); an empty path means standard output. Throws
-// a Failure naming the output when it cannot be opened.
+// Opens path for writing on this system (an empty path means standard
+// output), choosing its Method: a replacement's temporary file is created
+// now, an output written in place is opened (and created when missing) but
+// not yet emptied (see begin()). Throws a Failure naming the output when it
+// cannot be opened or its temporary file cannot be created.
 std::unique_ptr<OutputFile> openOutputFile(const std::string& path);
 
 #endif  // STREAMTRIM_OUTPUT_FILE_H

@@ -1,7 +1,7 @@
 // OutputFile on Windows.
 //
 // A named output is opened (and created when missing) for writing, letting
-// others read it while it is written; it is emptied only by truncate(), once
+// others read it while it is written; it is emptied only by begin(), once
 // the log has been read through. Standard output is the handle the process
 // was given. Every line goes out with one WriteFile call: the two parts of a
 // line are joined in a buffer kept from line to line. A line longer than
@@ -90,7 +90,9 @@ class WindowsOutputFile final : public OutputFile {
       failWithSystemError(name(), refusal_);
   }
 
-  void truncate() override {
+  Method method() const override { return onDisk() ? Method::kInPlace : Method::kLineByLine; }
+
+  void begin() override {
     if (!named_ || !onDisk())
       return;
     LARGE_INTEGER start = {};

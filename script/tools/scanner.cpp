@@ -193,7 +193,8 @@ void handleLine(Scan& scan, const Line& line) {
 // How many of the rows that follow may go uninspected, counted in bulk. The
 // gathering pass counts all of them but stops at each row the index must note;
 // the output pass skips the deleted rows of a cut table up to the next kept
-// row, and must look at every row of any other table, since it copies it.
+// row, and copies the rows of any other table as they are, many lines with
+// one write.
 uint64_t rowsToCountInBulk(Scan& scan) {
   if (gathering(scan)) {
     if (!scan.indexing)
@@ -204,7 +205,7 @@ uint64_t rowsToCountInBulk(Scan& scan) {
     return scan.gathered.index.rowsBeforeNextCheckpoint(scan.total_rows + 1) + 1;
   }
   if (!scan.cut.truncateThisResult)
-    return 0;
+    return std::numeric_limits<uint64_t>::max();
   auto next = scan.cut.outputLines.upper_bound(scan.total_rows);
   return next == scan.cut.outputLines.end() ? 0 : *next - 1 - scan.total_rows;
 }
@@ -213,7 +214,10 @@ void countRowsInBulk(Scan& scan) {
   uint64_t limit = rowsToCountInBulk(scan);
   if (limit == 0)
     return;
-  RowRun run = countRowLines(scan.reader.buffered(), limit);
+  std::string_view buffered = scan.reader.buffered();
+  RowRun run = countRowLines(buffered, limit);
+  if (run.bytes > 0 && !gathering(scan) && !scan.cut.truncateThisResult)
+    scan.output->writeLine(buffered.substr(0, run.bytes - 1));  // their last newline added
   scan.reader.skip(run.bytes);
   scan.total_rows += run.rows;
 }

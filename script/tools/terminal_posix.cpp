@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <string>
 
+#include "interruption.h"
 #include "terminal.h"
 
 namespace {
@@ -23,10 +24,14 @@ class PosixTerminal final : public Terminal {
   explicit PosixTerminal(int fd) : fd_(fd) {}
 
   void drawStatus(std::string_view line) override {
+    setStatusLineShown(true);  // before it shows: an interruption must not miss it
     write(std::string("\r").append(line).append(kEraseLine));
   }
 
-  void eraseStatus() override { write(std::string("\r") + kEraseLine); }
+  void eraseStatus() override {
+    write(std::string("\r") + kEraseLine);
+    setStatusLineShown(false);
+  }
 
   void printLine(std::string_view line) override { write(std::string(line).append("\n")); }
 

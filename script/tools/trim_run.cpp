@@ -29,7 +29,7 @@ void trimLog(const TrimFiles& files, Progress& progress) {
   std::unique_ptr<InputFile> input = files.openLog();
   std::unique_ptr<OutputFile> output = files.openOutput();
   output->refuseToOverwrite(gathered.input);
-  output->truncate();
+  output->begin();
   progress.beginPass(2, gathered.input.size);
   scanResultAndGenerateOutput(*input, output.get(), false, gathered, progress.readObserver());
   input.reset();

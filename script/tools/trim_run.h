@@ -2,12 +2,13 @@
 // pass into the cut log.
 //
 // The log is opened afresh for each pass, so that a log replaced between the
-// passes is seen to be another file. The output is opened and emptied only
-// once the gathering pass has read the log whole and the log is open again
-// for the output pass: a log that cannot be read, or cannot be opened a
-// second time (renamed, deleted, its permissions changed, or held for a
-// moment by a virus scanner or a backup agent), leaves an existing output as
-// it was.
+// passes is seen to be another file. The output is opened only once the
+// gathering pass has read the log whole and the log is open again for the
+// output pass: a log that cannot be read, or cannot be opened a second time
+// (renamed, deleted, its permissions changed, or held for a moment by a
+// virus scanner or a backup agent), does not even create the output's
+// temporary file (output_file.h). A failure after that leaves an existing
+// output as it was too, as the output replaces it only when closed.
 
 #ifndef STREAMTRIM_TRIM_RUN_H
 #define STREAMTRIM_TRIM_RUN_H
