@@ -1,20 +1,28 @@
 // What only Windows has: the system's messages, the programs' manifest and
 // paths past 260 characters, names in UTF-16, the console and the changes
 // made to it, logs other programs lock, read-only files, devices by their
-// DOS names, and pipes whose reader has gone without a signal to say so.
+// DOS names, pipes whose reader has gone without a signal to say so, and an
+// output replaced with the system's own calls.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "console_windows.h"
+#include "failure.h"
 #include "input_file.h"
+#include "output_file.h"
+#include "progress.h"
+#include "stream_log.h"
 #include "system_error_windows.h"
 #include "test_support.h"
 #include "test_support_windows.h"
+#include "trim_run.h"
 
 namespace {
 
@@ -328,4 +336,206 @@ TEST(WindowsConsole, ChangesForTheRunAreUndone) {
   ::CloseHandle(console);
   if (ownConsole)
     ::FreeConsole();
+}
+
+namespace {
+
+const char kPreviousOutput[] = "the previous output\r\n";
+
+// A log of results of a query that is never cut, each short enough to draw
+// no remark, of at least megabytes MiB: a run copies it whole, writing as
+// much as it reads.
+std::string copiedLog(int queryNr, size_t megabytes) {
+  StreamLog log;
+  while (log.text().size() < (megabytes << 20))
+    log.query(queryNr, 5000);
+  return log.text();
+}
+
+// The names of the files in dir but in*.log and out.log, sorted.
+std::vector<std::string> strayFiles(const TempDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(fsPath(dir.path()))) {
+    std::string name = narrow(entry.path().filename().wstring());
+    if (!(name.starts_with("in") && name.ends_with(".log")) && name != "out.log")
+      names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The output path as a failed run leaves it: out.log holds the previous
+// output, or is not there when existing is false, and nothing else was left.
+void expectPreviousOutput(const TempDir& dir, bool existing) {
+  EXPECT_EQ(fileExists(dir.file("out.log")), existing);
+  if (existing) {
+    EXPECT_TRUE(readFile(dir.file("out.log")) == kPreviousOutput) << "the output was changed";
+  }
+  EXPECT_EQ(strayFiles(dir), std::vector<std::string>{});
+}
+
+// The log at path, failing to be read past its first half.
+class LogFailingHalfway final : public InputFile {
+ public:
+  explicit LogFailingHalfway(const std::string& path)
+      : InputFile(path), log_(openInputFile(path)), half_(log_->stamp().size / 2) {}
+
+  FileStamp stamp() const override { return log_->stamp(); }
+
+  size_t readAt(uint64_t offset, char* buffer, size_t size) const override {
+    if (offset + size > half_)
+      throw Failure(path(), "read error");
+    return log_->readAt(offset, buffer, size);
+  }
+
+ private:
+  std::unique_ptr<InputFile> log_;
+  uint64_t half_;
+};
+
+}  // namespace
+
+// A read error halfway through the output pass fails the run after blocks
+// of the cut have been written: the output path keeps the previous output
+// byte for byte, or stays free, and no temporary file is left.
+TEST(WindowsReplacement, FailedOutputPassLeavesThePreviousOutput) {
+  for (bool existing : {true, false}) {
+    SCOPED_TRACE(existing ? "existing output" : "new output");
+    TempDir dir;
+    writeFile(dir.file("in.log"), copiedLog(3, 4));
+    if (existing)
+      writeFile(dir.file("out.log"), kPreviousOutput);
+    int opens = 0;
+    TrimFiles files{[&]() -> std::unique_ptr<InputFile> {
+                      if (++opens == 1)
+                        return openInputFile(dir.file("in.log"));
+                      return std::make_unique<LogFailingHalfway>(dir.file("in.log"));
+                    },
+                    [&] { return openOutputFile(dir.file("out.log")); }};
+    Progress progress(nullptr);
+    EXPECT_THROW(trimLog(files, progress), Failure);
+    EXPECT_EQ(opens, 2);
+    expectPreviousOutput(dir, existing);
+  }
+}
+
+// The cut replaces the previous file, whose attributes it takes, while a
+// hard link to the previous file keeps the previous content.
+TEST(WindowsReplacement, KeepsTheAttributesAndLeavesHardLinksTheirContent) {
+  RunResult cut = runStreamtrim({SAMPLE_LOG});
+  ASSERT_EQ(cut.status, 0) << cut.err;
+  const DWORD cases[] = {FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM,
+                         FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM};
+  for (DWORD attributes : cases) {
+    SCOPED_TRACE(attributes);
+    TempDir dir;
+    const std::string output = dir.file("out.log");
+    writeFile(output, kPreviousOutput);
+    createHardLink(output, dir.file("link.log"));
+    ASSERT_TRUE(::SetFileAttributesW(widen(output).c_str(), attributes));
+    const DWORD before = ::GetFileAttributesW(widen(output).c_str());
+    RunResult run = runStreamtrim({SAMPLE_LOG, output});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(readFile(output) == cut.out) << "the output is not the cut";
+    EXPECT_EQ(::GetFileAttributesW(widen(output).c_str()), before);
+    EXPECT_TRUE(readFile(dir.file("link.log")) == kPreviousOutput) << "the link's file was changed";
+  }
+}
+
+// Two runs writing one output at once each write a temporary file of their
+// own: both succeed and the output is the whole cut of one of them.
+TEST(WindowsReplacement, RunsAtOnceLeaveOneWholeCut) {
+  const std::string logs[] = {copiedLog(3, 8), copiedLog(5, 8)};
+  for (bool existing : {true, false}) {
+    SCOPED_TRACE(existing ? "existing output" : "new output");
+    TempDir dir;
+    const std::string output = dir.file("out.log");
+    if (existing)
+      writeFile(output, kPreviousOutput);
+    RunResult runs[2];
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 2; ++i) {
+      const std::string log = dir.file("in" + std::to_string(i) + ".log");
+      writeFile(log, logs[i]);
+      threads.emplace_back([&, i, log] { runs[i] = runStreamtrim({log, output}); });
+    }
+    for (std::thread& thread : threads)
+      thread.join();
+    EXPECT_EQ(runs[0].status, 0) << runs[0].err;
+    EXPECT_EQ(runs[1].status, 0) << runs[1].err;
+    const std::string written = readFile(output);
+    EXPECT_TRUE(written == logs[0] || written == logs[1]) << "the output is no run's whole cut";
+    // Wine's ReplaceFileW moves the file it replaces aside to an "rf*.tmp"
+    // of its own first, and leaves that name behind when another replace
+    // has just moved the file away.
+    std::vector<std::string> stray = strayFiles(dir);
+    std::erase_if(stray, [](const std::string& name) {
+      return name.starts_with("rf") && name.ends_with(".tmp");
+    });
+    EXPECT_EQ(stray, std::vector<std::string>{});
+  }
+}
+
+// An output path that changes while the cut is written still ends holding
+// the cut: a file another run made there meanwhile is replaced, and one
+// removed meanwhile is made again.
+TEST(WindowsReplacement, PathThatChangesMeanwhileEndsHoldingTheCut) {
+  for (bool existing : {false, true}) {
+    SCOPED_TRACE(existing ? "removed meanwhile" : "made meanwhile");
+    TempDir dir;
+    const std::string path = dir.file("out.log");
+    if (existing)
+      writeFile(path, kPreviousOutput);
+    std::unique_ptr<OutputFile> output = openOutputFile(path);
+    output->begin();
+    output->writeLine("the cut");
+    if (existing)
+      std::filesystem::remove(fsPath(path));
+    else
+      writeFile(path, kPreviousOutput);
+    output->close();
+    EXPECT_EQ(readFile(path), "the cut\n");
+    EXPECT_EQ(strayFiles(dir), std::vector<std::string>{});
+  }
+}
+
+// A run killed during its output pass leaves the output path as it was, and
+// no temporary file: the system removes a file marked for deletion when its
+// process ends. The temporary file seen meanwhile is ".out.log.streamtrim-"
+// and six letters or digits.
+TEST(WindowsReplacement, KilledRunLeavesThePreviousOutputAndNoTemporaryFile) {
+  const std::string log = copiedLog(3, 24);
+  for (bool existing : {true, false}) {
+    SCOPED_TRACE(existing ? "existing output" : "new output");
+    TempDir dir;
+    writeFile(dir.file("in.log"), log);
+    if (existing)
+      writeFile(dir.file("out.log"), kPreviousOutput);
+    Pipe out;
+    Pipe err;
+    int pid = startProgram(STREAMTRIM_BINARY,
+                           {STREAMTRIM_BINARY, dir.file("in.log"), dir.file("out.log")}, out.fds[1],
+                           err.fds[1]);
+    closeDescriptor(out.fds[1]);
+    closeDescriptor(err.fds[1]);
+    HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    ASSERT_NE(process, nullptr);
+    // The output pass has begun once a file appears or the output changes.
+    std::vector<std::string> seen;
+    while (seen.empty() && fileExists(dir.file("out.log")) == existing &&
+           (!existing || fileSize(dir.file("out.log")) == sizeof kPreviousOutput - 1) &&
+           ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT)
+      seen = strayFiles(dir);
+    ::TerminateProcess(process, 9);
+    ::CloseHandle(process);
+    EXPECT_EQ(waitForExit(pid), 9);
+
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_TRUE(seen[0].starts_with(".out.log.streamtrim-")) << seen[0];
+    EXPECT_EQ(seen[0].size(), std::string(".out.log.streamtrim-").size() + 6) << seen[0];
+    EXPECT_EQ(seen[0].find_first_not_of("0123456789abcdefghijklmnopqrstuvwxyz", 20),
+              std::string::npos)
+        << seen[0];
+    expectPreviousOutput(dir, existing);
+  }
 }

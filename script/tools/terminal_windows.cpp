@@ -20,6 +20,7 @@
 #include <cwctype>
 
 #include "console_windows.h"
+#include "interruption.h"
 #include "terminal.h"
 
 #ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
@@ -45,13 +46,17 @@ class ConsoleTerminal final : public Terminal {
             console, ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {}
 
   void drawStatus(std::string_view line) override {
-    if (escapes_)
-      write(std::string("\r").append(line).append(kEraseLine));
+    if (!escapes_)
+      return;
+    write(std::string("\r").append(line).append(kEraseLine));
+    setStatusLineShown(true);
   }
 
   void eraseStatus() override {
-    if (escapes_)
-      write(std::string("\r") + kEraseLine);
+    if (!escapes_)
+      return;
+    write(std::string("\r") + kEraseLine);
+    setStatusLineShown(false);
   }
 
   void printLine(std::string_view line) override { write(std::string(line).append("\n")); }
