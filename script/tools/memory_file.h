@@ -27,14 +27,15 @@ class MemoryInputFile final : public InputFile {
   uint64_t id_;
 };
 
-// Collects what is written; it is never the input log.
+// Collects what is written, as a replacement does: nobody reads it before
+// the run ends. It is never the input log.
 class MemoryOutputFile final : public OutputFile {
  public:
   explicit MemoryOutputFile(std::string name) : OutputFile(std::move(name)) {}
 
   const std::string& bytes() const { return bytes_; }
 
-  Method method() const override { return Method::kInPlace; }
+  Method method() const override { return Method::kReplace; }
   void refuseToOverwrite(const FileStamp&) const override {}
   void begin() override { bytes_.clear(); }
   void close() override {}

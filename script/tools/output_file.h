@@ -23,9 +23,9 @@
 //   file itself may be written, it is written in place instead: emptied by
 //   begin() and written line by line, as any other kind of output is.
 // - Standard output, a pipe, a FIFO, a terminal or a device is written in
-//   place, what each writeLine() is given handed to the system at once (one
-//   write for its whole lines), so that a reader sees whole lines as they
-//   come.
+//   place, each writeLine() handed to the system at once with one write, so
+//   that a reader sees whole lines as they come. The scanner gives such an
+//   output one line at a time; a replacement may be given many at once.
 //
 // On every failure the temporary file is removed, and an OutputFile
 // destroyed without a successful close() removes it too, so that a failing

@@ -190,11 +190,19 @@ void handleLine(Scan& scan, const Line& line) {
   }
 }
 
+// A replacement is read by nobody before it is complete, so the rows of a
+// table that is not cut go to it many lines with one write. Every other
+// output gets each line with a write of its own, so that a reader sees each
+// line as it comes.
+bool copiesRowsInBulk(const Scan& scan) {
+  return scan.output->method() == OutputFile::Method::kReplace;
+}
+
 // How many of the rows that follow may go uninspected, counted in bulk. The
 // gathering pass counts all of them but stops at each row the index must note;
 // the output pass skips the deleted rows of a cut table up to the next kept
-// row, and copies the rows of any other table as they are, many lines with
-// one write.
+// row, and copies the rows of any other table as they are where the output
+// takes them in bulk.
 uint64_t rowsToCountInBulk(Scan& scan) {
   if (gathering(scan)) {
     if (!scan.indexing)
@@ -205,7 +213,7 @@ uint64_t rowsToCountInBulk(Scan& scan) {
     return scan.gathered.index.rowsBeforeNextCheckpoint(scan.total_rows + 1) + 1;
   }
   if (!scan.cut.truncateThisResult)
-    return std::numeric_limits<uint64_t>::max();
+    return copiesRowsInBulk(scan) ? std::numeric_limits<uint64_t>::max() : 0;
   auto next = scan.cut.outputLines.upper_bound(scan.total_rows);
   return next == scan.cut.outputLines.end() ? 0 : *next - 1 - scan.total_rows;
 }
