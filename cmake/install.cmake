@@ -1,15 +1,17 @@
 # What `cmake --install` puts where, and the packages cpack makes of it:
 #
-#   cd build && cpack -G DEB   # streamtrim_<version>_<arch>.deb
-#   cd build && cpack -G TGZ   # streamtrim-<version>-<system>-<arch>.tar.gz
+#   cd build && cpack -G DEB   # streamtrim_<version>_<debian arch>.deb
+#   cd build && cpack -G RPM   # streamtrim-<version>-1.<cpu>.rpm
+#   cd build && cpack -G TGZ   # streamtrim-<version>-linux-<cpu>.tar.gz
 #   cd build-windows && cpack -G ZIP
 #
 # On Linux, macOS and the BSDs the programs go to bin/, the man pages,
 # compressed with gzip -n as Debian wants them, to share/man/man1 and the
-# README to share/doc/streamtrim. A Windows build puts everything in one
-# folder: the two programs, the README and the man pages rendered as plain
-# text (by groff, when the build machine has it; the man page sources
-# otherwise).
+# README and the licence to share/doc/streamtrim (the licence is the .deb's
+# copyright file and the RPM's %license file). A Windows build puts everything
+# in one folder: the two programs, the README, the licence and the man pages
+# rendered as plain text (by groff, when the build machine has it; the man
+# page sources otherwise).
 
 include(GNUInstallDirs)
 
@@ -17,7 +19,7 @@ set(man_pages streamtrim streamtrim-verify)
 
 if(WIN32)
   install(TARGETS streamtrim streamtrim-verify RUNTIME DESTINATION .)
-  install(FILES README.md DESTINATION .)
+  install(FILES README.md LICENSE DESTINATION .)
   find_program(STREAMTRIM_GROFF groff)
   set(man_texts)
   foreach(page ${man_pages})
@@ -39,7 +41,7 @@ if(WIN32)
   install(FILES ${man_texts} DESTINATION .)
 else()
   install(TARGETS streamtrim streamtrim-verify RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
   find_program(STREAMTRIM_GZIP gzip)
   set(man_files)
   foreach(page ${man_pages})
@@ -78,8 +80,32 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "every gap marked; everything else is copied unchanged. streamtrim-verify"
   "checks a cut log, alone or against its original.")
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
-string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" CPACK_SYSTEM_NAME)
 set(CPACK_STRIP_FILES ON)
+
+# The target CPU, whatever the toolchain file calls it, as uname -m names it
+# (the tarball's and the RPM's) and as Debian does. cpack would otherwise
+# label a package with the build machine's CPU.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|x64)$")
+  set(package_cpu x86_64)
+  set(debian_architecture amd64)
+elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64|ARM64)$")
+  set(package_cpu aarch64)
+  set(debian_architecture arm64)
+elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(ppc64le|powerpc64le)$")
+  set(package_cpu ppc64le)
+  set(debian_architecture ppc64el)
+elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "s390x")
+  set(package_cpu s390x)
+  set(debian_architecture s390x)
+else()
+  string(TOLOWER "${CMAKE_SYSTEM_PROCESSOR}" package_cpu)
+  set(debian_architecture)
+endif()
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  set(CPACK_SYSTEM_NAME linux-${package_cpu})
+else()
+  string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" CPACK_SYSTEM_NAME)
+endif()
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
 else()
@@ -87,20 +113,48 @@ else()
 endif()
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
-  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+if(debian_architecture)
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${debian_architecture})
 endif()
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${STREAMTRIM_PACKAGE_MAINTAINER}")
-# The shared libraries the programs need, with their versions as
-# dpkg-shlibdeps finds them; it knows only the libraries of the machine that
-# runs cpack, so a cross build names them without versions.
+# A static build needs no library. Otherwise the package names the shared
+# libraries the programs need, with their versions as dpkg-shlibdeps finds
+# them; it knows only the libraries of the machine that runs cpack, so a cross
+# build names them without versions.
 find_program(STREAMTRIM_DPKG_SHLIBDEPS dpkg-shlibdeps)
-if(STREAMTRIM_DPKG_SHLIBDEPS AND NOT CMAKE_CROSSCOMPILING)
+if(STREAMTRIM_STATIC)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+elseif(STREAMTRIM_DPKG_SHLIBDEPS AND NOT CMAKE_CROSSCOMPILING)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6")
+endif()
+# Debian keeps a package's licence as /usr/share/doc/PACKAGE/copyright: the
+# .deb's LICENSE takes that name once cpack has installed it.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package_licence.cmake)
+set(CPACK_STREAMTRIM_DOCDIR ${CMAKE_INSTALL_DOCDIR})
+
+# rpm's usual name-version-release.cpu.rpm; a package installed where rpm
+# puts it (no Prefix), owning its own files and folder but none of the
+# system's, its licence marked as one. rpm finds the libraries a dynamic build
+# needs by itself; a static one requires nothing but rpm's own features.
+set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
+set(CPACK_RPM_PACKAGE_RELEASE 1)
+set(CPACK_RPM_PACKAGE_ARCHITECTURE ${package_cpu})
+set(CPACK_RPM_PACKAGE_LICENSE MIT)
+set(CPACK_RPM_PACKAGE_GROUP "Applications/Text")
+set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+set(CPACK_PACKAGE_RELOCATABLE OFF)
+set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
+    /usr/${CMAKE_INSTALL_MANDIR} /usr/${CMAKE_INSTALL_MANDIR}/man1)
+set(CPACK_RPM_USER_FILELIST "%license /usr/${CMAKE_INSTALL_DOCDIR}/LICENSE")
+set(CPACK_RPM_SPEC_MORE_DEFINE "%define _build_id_links none")
+# rpm would have a static PIE require rtld(GNU_HASH), the dynamic loader's
+# feature, for the hash table the linker leaves in it; no loader ever reads it.
+if(STREAMTRIM_STATIC)
+  set(CPACK_RPM_PACKAGE_AUTOREQ OFF)
 endif()
 
 include(CPack)
