@@ -23,6 +23,7 @@
 #include <functional>
 #include <map>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -282,6 +283,37 @@ TEST(OutputReplacement, OutputKeepsItsLinksPermissionsAndOwner) {
       EXPECT_EQ(readFile(dir.file("other.log")), kOldOutput);
     }
     EXPECT_EQ(temporaryFiles(dir, "out.log"), std::vector<std::string>{});
+  }
+}
+
+// A file its owner made read-only is refused as the output, as it was when
+// the output was written in place, although its directory would take the
+// replacement. Root may write any file, so root runs it as nobody.
+TEST(OutputReplacement, ReadOnlyOutputIsRefused) {
+  TempDir dir;
+  writeFile(dir.file("in.log"), StreamLog().query(3, 3).text());
+  const std::string program = dir.file("streamtrim");
+  std::filesystem::copy_file(STREAMTRIM_BINARY, program);  // the build may be closed to nobody
+  std::vector<std::string> command;
+  if (::geteuid() == 0)
+    command = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+  std::istringstream emulator(emulatorPrefix());
+  for (std::string word; emulator >> word;)
+    command.push_back(word);
+  command.insert(command.end(), {program, dir.file("in.log"), dir.file("out.log")});
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+  for (mode_t mode : {0444, 0666}) {
+    SCOPED_TRACE(mode);
+    writeFile(dir.file("out.log"), kOldOutput);
+    ASSERT_EQ(::chmod(dir.file("out.log").c_str(), mode), 0);
+    RunResult result = runProgram(command.front(), command);  // argv[0] included
+    bool writable = mode == 0666;
+    EXPECT_EQ(result.status, writable ? 0 : 1) << result.err;
+    EXPECT_EQ(readFile(dir.file("out.log")) == kOldOutput, !writable);
+    if (!writable) {
+      EXPECT_EQ(result.err,
+                "streamtrim: " + dir.file("out.log") + ": " + std::strerror(EACCES) + "\n");
+    }
   }
 }
 

@@ -330,6 +330,16 @@ bool directoryRefusesNewFiles(int error) {
   return error == EACCES || error == EPERM || error == EROFS;
 }
 
+// Throws unless the existing regular file target may be written. A file its
+// owner made read-only is refused, as writing it in place would be, rather
+// than replaced behind the owner's back because its directory allows it.
+void requireWritable(const std::string& path, const std::string& target) {
+  int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0)
+    failWithErrno(path, errno);
+  ::close(fd);
+}
+
 }  // namespace
 
 std::unique_ptr<OutputFile> openOutputFile(const std::string& path) {
@@ -340,6 +350,8 @@ std::unique_ptr<OutputFile> openOutputFile(const std::string& path) {
   std::string target = followLinks(path, info, exists);
   if (exists && !S_ISREG(info.st_mode))
     return std::make_unique<DirectOutputFile>(path);
+  if (exists)
+    requireWritable(path, target);
   Ownership ownership =
       exists ? Ownership{static_cast<mode_t>(info.st_mode & 07777), info.st_uid, info.st_gid}
              : newFileOwnership();
