@@ -257,6 +257,124 @@ TEST(VerifyTampered, AResultLeftWholeIsRejectedOnlyWhenStrict) {
   }
 }
 
+namespace {
+
+std::string keptRow(uint64_t rowNr) {
+  return rowText(rowNr) + " [row: " + std::to_string(rowNr) + "]";
+}
+
+std::string marker(uint64_t deleted) {
+  return "----------- deleted " + std::to_string(deleted) + " rows -----------";
+}
+
+uint64_t markerCount(const std::string& line) {
+  return stream_log_detail::markerCount(line);
+}
+
+// Inserts an empty line, a marker for `deleted` rows and an empty line after
+// line index i; returns the 1-based line of the marker.
+size_t insertMarker(Lines& l, size_t i, uint64_t deleted) {
+  l.insert(l.begin() + static_cast<long>(i) + 1, {"", marker(deleted), ""});
+  return i + 3;
+}
+
+}  // namespace
+
+// Edits a checker that miscounted by one, or took a wrong cutter's habit for
+// the rule, would let through: each is one problem, named at its line, and
+// the log's other cut results still pass, alone strictly and for any sample.
+TEST(VerifyTampered, NearMissesAreRejectedAtTheirLine) {
+  struct NearMiss {
+    const char* name;
+    std::function<size_t(Lines&)> apply;  // returns the 1-based line to be named
+    const char* says;
+    int okCuts;                     // cut results that still pass
+    bool anySampleAccepts = false;  // a result left whole, which only a strict check refuses
+  };
+  const std::vector<NearMiss> nearMisses = {
+      {"a marker counting one row too few",
+       [](Lines& l) {
+         size_t m = firstMarker(l);
+         l[m] = marker(markerCount(l[m]) - 1);
+         return m + 1;
+       },
+       "expected a marker for", 1},
+      {"the marker before the last block counting one row too many",
+       [](Lines& l) {
+         size_t m = find(l, " [row: 11001]") - 2;
+         l[m] = marker(markerCount(l[m]) + 1);
+         return m + 1;
+       },
+       "expected a marker for", 1},
+      {"a marker for 0 rows between two rows of the first block",
+       [](Lines& l) { return insertMarker(l, find(l, " [row: 500]"), 0); },
+       "(rows 1 to 1000 are all kept), found a deletion marker", 1},
+      {"a marker for 0 rows before row 1001 kept as a random row",
+       [](Lines& l) {
+         size_t m = firstMarker(l);
+         uint64_t drawn = markerCount(l[m]) + 1001;  // the first random row
+         l[m] = marker(0);
+         l[m + 2] = keptRow(1001);
+         l[m + 4] = marker(markerCount(l[m + 4]) + drawn - 1001);
+         return m + 1;
+       },
+       "found a marker for 0 rows", 1},
+      {"a marker after a cut result's last row",
+       [](Lines& l) { return insertMarker(l, find(l, " [row: 12000]"), 3); },
+       "expected deletion markers only inside cut results", 2},
+      {"a marker in a query's text",
+       [](Lines& l) { return insertMarker(l, find(l, "-- TPC-H Query 7", 0, true), 1); },
+       "expected deletion markers only inside cut results", 2},
+      {"a cut result ending at row 10000",
+       [](Lines& l) {
+         size_t first = find(l, " [row: 10001]") - 999;
+         l[first - 2] = marker(markerCount(l[first - 2]) - 1);
+         for (size_t i = first; i < first + 1000; ++i)
+           l[i] = keptRow(9001 + (i - first));
+         return first + 1000;
+       },
+       "expected a cut result of more than 10000 rows, found one of 10000", 1},
+      {"a result left whole before a correct cut",
+       [](Lines& l) {
+         size_t first = find(l, " [row: 1]"), end = find(l, "(12000 rows)", first);
+         Lines whole;
+         for (uint64_t r = 1; r <= 12000; ++r)
+           whole.push_back(rowText(r));
+         l.erase(l.begin() + static_cast<long>(first), l.begin() + static_cast<long>(end));
+         l.insert(l.begin() + static_cast<long>(first), whole.begin(), whole.end());
+         return first + 1;
+       },
+       "expected query 16's result of 12000 rows to be cut", 1, true},
+  };
+  Logs logs(StreamLog().query(3, 5).query(16, 12000).query(20, 10001).query(7, 2).text());
+  const Lines cut = splitLines(readFile(logs.cut));
+  for (const NearMiss& nearMiss : nearMisses) {
+    Lines lines = cut;
+    size_t line = nearMiss.apply(lines);
+    writeFile(logs.cut, joinLines(lines));
+    for (const Mode& mode : {kModes[0], kModes[1]}) {
+      SCOPED_TRACE(std::string(nearMiss.name) + ", " + mode.name);
+      RunResult run = verify(logs, mode);
+      bool accepted = mode.anySample && nearMiss.anySampleAccepts;
+      EXPECT_EQ(run.status, accepted ? 0 : 1) << run.err;
+      std::string named = "streamtrim-verify: " + logs.cut + ":" + std::to_string(line) + ": ";
+      if (accepted) {
+        EXPECT_EQ(run.err, "");
+      } else {
+        EXPECT_TRUE(run.err.starts_with(named) && run.err.find(nearMiss.says) != run.err.npos &&
+                    run.err.find('\n') == run.err.size() - 1)
+            << run.err;
+        EXPECT_TRUE(run.out.ends_with(": 1 problem\n")) << run.out;
+      }
+      std::string ok = mode.anySample ? "shape ok, sample any\n" : "shape ok, sample ok\n";
+      int okCuts = 0;
+      for (size_t at = run.out.find(ok); at != run.out.npos; at = run.out.find(ok, at + 1))
+        ++okCuts;
+      EXPECT_EQ(okCuts, nearMiss.okCuts) << run.out;
+    }
+  }
+}
+
 TEST(VerifyCannotCheck, MisuseAndUnreadableArgumentsGiveStatusTwo) {
   TempDir dir;
   writeFile(dir.file("cut.log"), "");
