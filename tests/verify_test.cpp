@@ -219,8 +219,11 @@ TEST(VerifyTampered, EachTamperingIsRejectedAtItsLine) {
   }
 }
 
+const char kJoinedLogs[] = "the log may be two cut logs joined, which --any-sample accepts\n";
+
 // A sample that meets the reporting rule but is not the one streamtrim
-// draws: the second cut result's sample put in place of the first's.
+// draws: the second cut result's sample put in place of the first's, which
+// is not a fresh run's either.
 TEST(VerifyTampered, AnotherCompliantSampleIsRejectedOnlyWhenStrict) {
   Logs logs(twoCutResults());
   Lines lines = splitLines(readFile(logs.cut));
@@ -244,7 +247,31 @@ TEST(VerifyTampered, AnotherCompliantSampleIsRejectedOnlyWhenStrict) {
       std::string line = std::to_string(first + differ + 3);
       EXPECT_TRUE(run.err.starts_with("streamtrim-verify: " + logs.cut + ":" + line + ": "))
           << run.err;
+      EXPECT_EQ(run.err.find(kJoinedLogs), std::string::npos) << run.err;
     }
+  }
+}
+
+// Two cut logs joined: the second one's sample is a fresh run's first draw,
+// not the next of the sequence. A strict check says what that suggests; a
+// check for any sample accepts the log.
+TEST(VerifyTampered, TwoCutLogsJoinedAreNamedAsSuchWhenStrict) {
+  const std::string first = StreamLog().query(3, 5).query(16, 12000).text();
+  const std::string second = StreamLog().query(20, 11000).query(7, 2).text();
+  Logs joined(first + second), one(first), other(second);
+  writeFile(joined.cut, readFile(one.cut) + readFile(other.cut));
+  Lines lines = splitLines(readFile(joined.cut));
+  size_t drawn = find(lines, " [row: 1000]", find(lines, "-- TPC-H Query 20", 0, true)) + 4;
+  for (const Mode& mode : kModes) {
+    SCOPED_TRACE(mode.name);
+    RunResult run = verify(joined, mode);
+    EXPECT_EQ(run.status, mode.anySample ? 0 : 1) << run.err;
+    if (mode.anySample)
+      continue;
+    EXPECT_TRUE(run.err.starts_with("streamtrim-verify: " + joined.cut + ":" +
+                                    std::to_string(drawn + 1) + ": expected row "))
+        << run.err;
+    EXPECT_NE(run.err.find(kJoinedLogs), std::string::npos) << run.err;
   }
 }
 
