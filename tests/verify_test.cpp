@@ -294,9 +294,7 @@ std::string marker(uint64_t deleted) {
   return "----------- deleted " + std::to_string(deleted) + " rows -----------";
 }
 
-uint64_t markerCount(const std::string& line) {
-  return stream_log_detail::markerCount(line);
-}
+using stream_log_detail::markerCount;
 
 // Inserts an empty line, a marker for `deleted` rows and an empty line after
 // line index i; returns the 1-based line of the marker.
@@ -385,14 +383,12 @@ TEST(VerifyTampered, NearMissesAreRejectedAtTheirLine) {
       bool accepted = mode.anySample && nearMiss.anySampleAccepts;
       EXPECT_EQ(run.status, accepted ? 0 : 1) << run.err;
       std::string named = "streamtrim-verify: " + logs.cut + ":" + std::to_string(line) + ": ";
-      if (accepted) {
-        EXPECT_EQ(run.err, "");
-      } else {
-        EXPECT_TRUE(run.err.starts_with(named) && run.err.find(nearMiss.says) != run.err.npos &&
-                    run.err.find('\n') == run.err.size() - 1)
-            << run.err;
-        EXPECT_TRUE(run.out.ends_with(": 1 problem\n")) << run.out;
-      }
+      EXPECT_TRUE(accepted
+                      ? run.err.empty()
+                      : run.err.starts_with(named) && run.err.find(nearMiss.says) != run.err.npos &&
+                            run.err.find('\n') == run.err.size() - 1 &&
+                            run.out.ends_with(": 1 problem\n"))
+          << run.err << run.out;
       std::string ok = mode.anySample ? "shape ok, sample any\n" : "shape ok, sample ok\n";
       int okCuts = 0;
       for (size_t at = run.out.find(ok); at != run.out.npos; at = run.out.find(ok, at + 1))
@@ -409,56 +405,39 @@ TEST(VerifyTampered, NearMissesAreRejectedAtTheirLine) {
 TEST(VerifyPipes, EitherLogMayComeFromAPipe) {
   enum Source { kNone, kFile, kFifo, kStandardInput };
   struct Case {
-    const char* name;
     Source cut, original;
-    std::function<void(std::string& cut, std::string& original)> edit;
+    const char* cutEnd;         // appended to the cut log
+    const char* originalStart;  // put before the original
     int status;
-    const char* says;  // in the first problem
+    const char* says;  // in the report or the first problem
   };
-  auto none = [](std::string&, std::string&) {};
-  const std::vector<Case> cases = {
-      {"the cut log from a FIFO, alone", kFifo, kNone, none, 0, ""},
-      {"the original from a FIFO", kFile, kFifo, none, 0, ""},
-      {"both from FIFOs", kFifo, kFifo, none, 0, ""},
-      {"the original on standard input", kFile, kStandardInput, none, 0, ""},
-      {"a cut log without its last newline from a FIFO", kFifo, kNone,
-       [](std::string& cut, std::string&) { cut += "Time: 1 ms"; }, 1,
-       "expected a newline at the end of the last line"},
-      {"an original in UTF-16 from a FIFO", kFile, kFifo,
-       [](std::string&, std::string& original) { original.insert(0, "\xff\xfe"); }, 2,
-       "a UTF-16 log"},
+  const Case cases[] = {
+      {kFifo, kNone, "", "", 0, ": verified\n"},
+      {kFile, kFifo, "", "", 0, ": verified\n"},
+      {kFifo, kFifo, "", "", 0, ": verified\n"},
+      {kFile, kStandardInput, "", "", 0, ": verified\n"},
+      {kFifo, kNone, "Time: 1 ms", "", 1, "expected a newline at the end of the last line"},
+      {kFile, kFifo, "", "\xff\xfe", 2, "a UTF-16 log"},
   };
   Logs logs(twoCutResults());
+  const std::string cutFile = logs.dir.file("piped-cut.log"), file = logs.dir.file("piped.log");
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    if (!systemIsPosix() && (c.cut == kStandardInput || c.original == kStandardInput))
+    SCOPED_TRACE(std::to_string(c.cut) + " " + std::to_string(c.original) + " " + c.says);
+    if (!systemIsPosix() && c.original == kStandardInput)
       continue;
-    std::string cut = readFile(logs.cut), original = readFile(logs.original);
-    c.edit(cut, original);
-    writeFile(logs.dir.file("edited-cut.log"), cut);
-    writeFile(logs.dir.file("edited.log"), original);
-    FedPipe cutPipe(logs.dir, cut), originalPipe(logs.dir, original);
-    std::vector<std::string> args = {c.cut == kFifo ? cutPipe.path()
-                                                    : logs.dir.file("edited-cut.log")};
-    if (c.original == kFifo)
-      args.push_back(originalPipe.path());
-    else if (c.original == kFile)
-      args.push_back(logs.dir.file("edited.log"));
-    RunResult run;
-    if (c.original == kStandardInput) {
-      std::string script = "cat \"$2\" | " + emulatorPrefix() + "\"$0\" \"$1\" /dev/stdin";
-      run = runProgram("/bin/sh", {"sh", "-c", script, STREAMTRIM_VERIFY_BINARY, args[0],
-                                   logs.dir.file("edited.log")});
-    } else {
-      run = runVerify(args);
-    }
+    writeFile(cutFile, readFile(logs.cut) + c.cutEnd);
+    writeFile(file, c.originalStart + readFile(logs.original));
+    FedPipe cutPipe(logs.dir, readFile(cutFile)), pipe(logs.dir, readFile(file));
+    std::vector<std::string> args = {c.cut == kFifo ? cutPipe.path() : cutFile};
+    if (c.original == kFile || c.original == kFifo)
+      args.push_back(c.original == kFifo ? pipe.path() : file);
+    std::string script = "cat \"$2\" | " + emulatorPrefix() + "\"$0\" \"$1\" /dev/stdin";
+    RunResult run =
+        c.original == kStandardInput
+            ? runProgram("/bin/sh", {"sh", "-c", script, STREAMTRIM_VERIFY_BINARY, cutFile, file})
+            : runVerify(args);
     EXPECT_EQ(run.status, c.status) << run.err;
-    if (c.status == 0) {
-      EXPECT_EQ(run.err, "");
-      EXPECT_TRUE(run.out.ends_with(": verified\n")) << run.out;
-    } else {
-      EXPECT_NE(run.err.substr(0, run.err.find('\n')).find(c.says), std::string::npos) << run.err;
-    }
+    EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << run.out << run.err;
   }
 }
 

@@ -7,8 +7,8 @@
 // or during the passes instead of cutting it wrongly.
 //
 // The checker reads each of its logs once, front to back, so it takes a pipe
-// or a FIFO as well (pipe_input_file.h): reads at offset 0 of its first bytes,
-// then front to back, skipping forward by reading.
+// or a FIFO as well (pipe_input_file.h), read where it stands, its first
+// bytes also again from offset 0.
 //
 // InputFile is the interface; each system implements it in a file of its own
 // (input_file_posix.cpp, input_file_windows.cpp), and memory_file.h holds a
@@ -72,7 +72,10 @@ class InputFile {
   virtual FileStamp stamp() const = 0;
 
   // Reads up to size bytes at offset into buffer; returns the count, 0 at the
-  // end of the file. Throws a Failure naming the file on a read error.
+  // end of the file. Throws a Failure naming the file on a read error. On a
+  // pipe the count may be short, and only offsets from where it stands on,
+  // and its first bytes, can be read: a refusal that looks at a log's first
+  // bytes reads them with readAt(0, ...) before the line reader starts.
   virtual size_t readAt(uint64_t offset, char* buffer, size_t size) const = 0;
 
   // Whether this is a pipe, to be read front to back (pipe_input_file.h).

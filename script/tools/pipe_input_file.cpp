@@ -13,24 +13,14 @@ PipeInputFile::PipeInputFile(std::string path, const FileStamp& stamp)
 size_t PipeInputFile::readAt(uint64_t offset, char* buffer, size_t size) const {
   if (size == 0)
     return 0;
-  if (offset < position_) {
-    if (offset >= kept_.size())
-      throw Failure(path(), "a pipe cannot be read again at offset " + std::to_string(offset));
+  if (offset < position_ && offset < kept_.size()) {
     size_t count = std::min(size, kept_.size() - static_cast<size_t>(offset));
     std::copy_n(kept_.data() + offset, count, buffer);
     return count;
   }
-  while (position_ < offset) {
-    char dropped[16 * 1024];
-    if (readOn(dropped,
-               static_cast<size_t>(std::min<uint64_t>(sizeof dropped, offset - position_))) == 0)
-      return 0;
-  }
-  return readOn(buffer, size);
-}
-
-// Reads from where the pipe stands, keeping its first bytes.
-size_t PipeInputFile::readOn(char* buffer, size_t size) const {
+  if (offset != position_)
+    throw Failure(path(), "a pipe cannot be read at offset " + std::to_string(offset) +
+                              ", only where it stands (" + std::to_string(position_) + ")");
   size_t count = readSome(buffer, size);
   if (position_ < kKeptBytes)
     kept_.append(buffer, std::min(count, kKeptBytes - static_cast<size_t>(position_)));

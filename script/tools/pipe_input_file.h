@@ -3,13 +3,13 @@
 // The checker reads each log once, front to back, so either of its logs may
 // come from a pipe (streamtrim-verify cut.log <(zstd -dc stream.log.zst)) or
 // a FIFO. A pipe has no offsets: readAt() serves the offset where the pipe
-// stands, and a later one by reading the bytes before it and dropping them,
-// which is how a pipe steps over rows. An earlier offset cannot be read
-// again, with one exception: the pipe's first kKeptBytes stay in memory, so
-// that the refusals that look at a log's first bytes (refuseUtf16Log in
-// log_format.h and the like) can read them with readAt(0, ...) before the
-// line reader starts there and reads them again. Nothing else goes back: the
-// line reader keeps in its buffer what it may go back to (LineReader::hold).
+// stands, and the checker steps over deleted rows by reading them, as it
+// does in a file. An offset already read cannot be read again, with one
+// exception: the pipe's first kKeptBytes stay in memory, so that the
+// refusals that look at a log's first bytes (refuseUtf16Log in log_format.h
+// and the like) can read them with readAt(0, ...) before the line reader
+// starts there and reads them again. Nothing else goes back: the line reader
+// keeps in its buffer what it may go back to (LineReader::hold).
 //
 // A pipe cannot change under its reader: what it delivers is its content.
 // Its stamp() stays the one it had when it was opened, with its size and
@@ -36,8 +36,8 @@ class PipeInputFile : public InputFile {
 
   FileStamp stamp() const override { return stamp_; }
 
-  // Throws a Failure naming the pipe when offset lies before where the pipe
-  // stands and past its first kKeptBytes.
+  // Throws a Failure naming the pipe for an offset that is neither where the
+  // pipe stands nor among its first bytes read.
   size_t readAt(uint64_t offset, char* buffer, size_t size) const override;
 
   bool isPipe() const override { return true; }
@@ -52,8 +52,6 @@ class PipeInputFile : public InputFile {
   virtual size_t readSome(char* buffer, size_t size) const = 0;
 
  private:
-  size_t readOn(char* buffer, size_t size) const;
-
   FileStamp stamp_;
   // The pipe's position and first bytes change as it is read, which to the
   // reader is reading, as readAt on a file is.
