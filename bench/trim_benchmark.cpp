@@ -16,7 +16,7 @@
 // The generated logs are kept in the cache directory and rewritten only when
 // their recipe or their size no longer match.
 //
-// usage: trim_benchmark [--runs N] [--quick] [--streamtrim PATH]
+// usage: trim_benchmark [--runs N] [--quick] [--checker] [--streamtrim PATH]
 // It prints figures only; it asserts nothing about them.
 
 #include <fcntl.h>
@@ -422,9 +422,10 @@ void printShapes(const std::vector<ShapeResult>& results) {
 
 [[noreturn]] void usage() {
   std::fprintf(stderr,
-               "usage: trim_benchmark [--runs N] [--quick] [--streamtrim PATH]\n"
+               "usage: trim_benchmark [--runs N] [--quick] [--checker] [--streamtrim PATH]\n"
                "  --runs N           hot and cold runs per log (default 7, 3 with --quick)\n"
                "  --quick            logs of a tenth or less of the size, for a smoke run\n"
+               "  --checker          measure the checker on the large log only\n"
                "  --streamtrim PATH  measure this binary instead of the one built here\n");
   std::exit(1);
 }
@@ -433,11 +434,14 @@ void printShapes(const std::vector<ShapeResult>& results) {
 
 int main(int argc, char** argv) {
   bool quick = false;
+  bool checkerOnly = false;
   int runs = 0;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--quick") {
       quick = true;
+    } else if (arg == "--checker") {
+      checkerOnly = true;
     } else if (arg == "--runs" && i + 1 < argc) {
       runs = std::atoi(argv[++i]);
       if (runs < 1)
@@ -455,6 +459,10 @@ int main(int argc, char** argv) {
 
   std::printf("measuring %s\n", streamtrimBinary);
   std::vector<LogFile> hot = hotLogs(quick);
+  if (checkerOnly) {
+    printVerify(measureVerify(hot.front(), runs), runs);
+    return 0;
+  }
   std::vector<HotResult> hotResults;
   for (const LogFile& file : hot)
     hotResults.push_back(measureHot(file, runs));

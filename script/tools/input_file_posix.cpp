@@ -141,5 +141,12 @@ std::unique_ptr<InputFile> openInputFile(const std::string& path, Readable reada
   Descriptor pipe(openOrFail(path, 0));
   if (!S_ISFIFO(statOrFail(pipe.get(), path).st_mode))
     throw Failure(path, "replaced while it was opened");
+#if defined(F_SETPIPE_SZ)
+  // A pipe of a MiB rather than Linux's 64 KiB: fewer switches between the
+  // writer and the checker (the benchmark's piped check took 1.2 times `cat |
+  // wc -l` instead of 1.4 to 1.6). Only advice: where the system refuses
+  // it, the pipe stays as it was.
+  ::fcntl(pipe.get(), F_SETPIPE_SZ, 1 << 20);
+#endif
   return std::make_unique<PosixPipe>(path, pipe.release(), stampOf(info));
 }
