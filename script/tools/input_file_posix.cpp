@@ -141,6 +141,11 @@ std::unique_ptr<InputFile> openInputFile(const std::string& path, Readable reada
   Descriptor pipe(openOrFail(path, 0));
   if (!S_ISFIFO(statOrFail(pipe.get(), path).st_mode))
     throw Failure(path, "replaced while it was opened");
+  // Where /dev/fd/N gives the same open file again (macOS, the BSDs), the
+  // first open may have made it non-blocking: reads must wait.
+  int flags = ::fcntl(pipe.get(), F_GETFL);
+  if (flags >= 0 && (flags & O_NONBLOCK) != 0)
+    ::fcntl(pipe.get(), F_SETFL, flags & ~O_NONBLOCK);
 #if defined(F_SETPIPE_SZ)
   // A pipe of a MiB rather than Linux's 64 KiB: fewer switches between the
   // writer and the checker (the benchmark's piped check took 1.2 times `cat |
