@@ -10,10 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 // Whether the tests run on a POSIX system: true in test_support_posix.cpp,
@@ -109,6 +111,24 @@ class NamedPipe {
  private:
   std::string path_;
   std::vector<void*> instances_;  // the server's handles, on Windows
+};
+
+// A named pipe, as NamedPipe, through which a thread of this process hands
+// content to the first program that opens it, then closes its end. The
+// destructor ends the thread, whether a program read all, some or none of it.
+class FedPipe {
+ public:
+  FedPipe(const TempDir& dir, std::string content);
+  ~FedPipe();
+  FedPipe(const FedPipe&) = delete;
+  FedPipe& operator=(const FedPipe&) = delete;
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::atomic<bool> stop_{false};  // no program came, or none is left to read
+  std::thread writer_;
 };
 
 // While it lives, this process's standard output goes to the file at path

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -91,6 +93,40 @@ NamedPipe::NamedPipe(const TempDir& dir) : path_(dir.file("fifo")) {
 }
 
 NamedPipe::~NamedPipe() = default;
+
+// The writer opens the FIFO without waiting, again and again, so that it can
+// stop when no reader comes; a reader that quits early makes its writes fail
+// instead of sending this process SIGPIPE.
+FedPipe::FedPipe(const TempDir& dir, std::string content) {
+  static std::atomic<unsigned> made{0};
+  path_ = dir.file("fed-fifo-" + std::to_string(made++));
+  if (::mkfifo(path_.c_str(), 0600) != 0)
+    throw std::system_error(errno, std::generic_category(), "cannot make " + path_);
+  writer_ = std::thread([this, content = std::move(content)] {
+    sigset_t brokenPipe;
+    sigemptyset(&brokenPipe);
+    sigaddset(&brokenPipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
+    int fd = -1;
+    while (!stop_ && (fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (fd < 0)
+      return;
+    ::fcntl(fd, F_SETFL, 0);
+    for (size_t done = 0; done < content.size();) {
+      ssize_t wrote = ::write(fd, content.data() + done, content.size() - done);
+      if (wrote <= 0)
+        break;
+      done += static_cast<size_t>(wrote);
+    }
+    ::close(fd);
+  });
+}
+
+FedPipe::~FedPipe() {
+  stop_ = true;
+  writer_.join();
+}
 
 StandardOutputRedirect::StandardOutputRedirect(const std::string& path) {
   std::fflush(stdout);

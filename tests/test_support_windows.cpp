@@ -197,6 +197,36 @@ NamedPipe::NamedPipe(const TempDir&) : path_("\\\\.\\pipe\\" + uniqueName()) {
   }
 }
 
+// The writer waits for a program to connect; the destructor, when none
+// did, connects in its place, so that the wait ends.
+FedPipe::FedPipe(const TempDir&, std::string content) : path_("\\\\.\\pipe\\" + uniqueName()) {
+  HANDLE pipe = ::CreateNamedPipeW(widen(path_).c_str(), PIPE_ACCESS_OUTBOUND,
+                                   PIPE_TYPE_BYTE | PIPE_WAIT, 1, 65536, 0, 0, nullptr);
+  if (pipe == INVALID_HANDLE_VALUE)
+    fail("cannot make the pipe " + path_);
+  writer_ = std::thread([this, pipe, content = std::move(content)] {
+    bool connected = ::ConnectNamedPipe(pipe, nullptr) || ::GetLastError() == ERROR_PIPE_CONNECTED;
+    for (size_t done = 0; connected && !stop_ && done < content.size();) {
+      DWORD wrote = 0;
+      DWORD size = static_cast<DWORD>(std::min<size_t>(content.size() - done, 65536));
+      if (!::WriteFile(pipe, content.data() + done, size, &wrote, nullptr))
+        break;
+      done += wrote;
+    }
+    ::FlushFileBuffers(pipe);  // until the program has read it all, or gone
+    ::CloseHandle(pipe);
+  });
+}
+
+FedPipe::~FedPipe() {
+  stop_ = true;
+  HANDLE client =
+      ::CreateFileW(widen(path_).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (client != INVALID_HANDLE_VALUE)
+    ::CloseHandle(client);
+  writer_.join();
+}
+
 NamedPipe::~NamedPipe() {
   for (void* instance : instances_)
     ::CloseHandle(instance);

@@ -219,8 +219,11 @@ TEST(VerifyTampered, EachTamperingIsRejectedAtItsLine) {
   }
 }
 
+const char kJoinedLogs[] = "the log may be two cut logs joined, which --any-sample accepts\n";
+
 // A sample that meets the reporting rule but is not the one streamtrim
-// draws: the second cut result's sample put in place of the first's.
+// draws: the second cut result's sample put in place of the first's, which
+// is not a fresh run's either.
 TEST(VerifyTampered, AnotherCompliantSampleIsRejectedOnlyWhenStrict) {
   Logs logs(twoCutResults());
   Lines lines = splitLines(readFile(logs.cut));
@@ -244,7 +247,31 @@ TEST(VerifyTampered, AnotherCompliantSampleIsRejectedOnlyWhenStrict) {
       std::string line = std::to_string(first + differ + 3);
       EXPECT_TRUE(run.err.starts_with("streamtrim-verify: " + logs.cut + ":" + line + ": "))
           << run.err;
+      EXPECT_EQ(run.err.find(kJoinedLogs), std::string::npos) << run.err;
     }
+  }
+}
+
+// Two cut logs joined: the second one's sample is a fresh run's first draw,
+// not the next of the sequence. A strict check says what that suggests; a
+// check for any sample accepts the log.
+TEST(VerifyTampered, TwoCutLogsJoinedAreNamedAsSuchWhenStrict) {
+  const std::string first = StreamLog().query(3, 5).query(16, 12000).text();
+  const std::string second = StreamLog().query(20, 11000).query(7, 2).text();
+  Logs joined(first + second), one(first), other(second);
+  writeFile(joined.cut, readFile(one.cut) + readFile(other.cut));
+  Lines lines = splitLines(readFile(joined.cut));
+  size_t drawn = find(lines, " [row: 1000]", find(lines, "-- TPC-H Query 20", 0, true)) + 4;
+  for (const Mode& mode : kModes) {
+    SCOPED_TRACE(mode.name);
+    RunResult run = verify(joined, mode);
+    EXPECT_EQ(run.status, mode.anySample ? 0 : 1) << run.err;
+    if (mode.anySample)
+      continue;
+    EXPECT_TRUE(run.err.starts_with("streamtrim-verify: " + joined.cut + ":" +
+                                    std::to_string(drawn + 1) + ": expected row "))
+        << run.err;
+    EXPECT_NE(run.err.find(kJoinedLogs), std::string::npos) << run.err;
   }
 }
 
@@ -257,10 +284,166 @@ TEST(VerifyTampered, AResultLeftWholeIsRejectedOnlyWhenStrict) {
   }
 }
 
+namespace {
+
+std::string keptRow(uint64_t rowNr) {
+  return rowText(rowNr) + " [row: " + std::to_string(rowNr) + "]";
+}
+
+std::string marker(uint64_t deleted) {
+  return "----------- deleted " + std::to_string(deleted) + " rows -----------";
+}
+
+using stream_log_detail::markerCount;
+
+// Inserts an empty line, a marker for `deleted` rows and an empty line after
+// line index i; returns the 1-based line of the marker.
+size_t insertMarker(Lines& l, size_t i, uint64_t deleted) {
+  l.insert(l.begin() + static_cast<long>(i) + 1, {"", marker(deleted), ""});
+  return i + 3;
+}
+
+}  // namespace
+
+// Edits a checker that miscounted by one, or took a wrong cutter's habit for
+// the rule, would let through: each is one problem, named at its line, and
+// the log's other cut results still pass, alone strictly and for any sample.
+TEST(VerifyTampered, NearMissesAreRejectedAtTheirLine) {
+  struct NearMiss {
+    const char* name;
+    std::function<size_t(Lines&)> apply;  // returns the 1-based line to be named
+    const char* says;
+    int okCuts;                     // cut results that still pass
+    bool anySampleAccepts = false;  // a result left whole, which only a strict check refuses
+  };
+  const std::vector<NearMiss> nearMisses = {
+      {"a marker counting one row too few",
+       [](Lines& l) {
+         size_t m = firstMarker(l);
+         l[m] = marker(markerCount(l[m]) - 1);
+         return m + 1;
+       },
+       "expected a marker for", 1},
+      {"the marker before the last block counting one row too many",
+       [](Lines& l) {
+         size_t m = find(l, " [row: 11001]") - 2;
+         l[m] = marker(markerCount(l[m]) + 1);
+         return m + 1;
+       },
+       "expected a marker for", 1},
+      {"a marker for 0 rows between two rows of the first block",
+       [](Lines& l) { return insertMarker(l, find(l, " [row: 500]"), 0); },
+       "(rows 1 to 1000 are all kept), found a deletion marker", 1},
+      {"a marker for 0 rows before row 1001 kept as a random row",
+       [](Lines& l) {
+         size_t m = firstMarker(l);
+         uint64_t drawn = markerCount(l[m]) + 1001;  // the first random row
+         l[m] = marker(0);
+         l[m + 2] = keptRow(1001);
+         l[m + 4] = marker(markerCount(l[m + 4]) + drawn - 1001);
+         return m + 1;
+       },
+       "found a marker for 0 rows", 1},
+      {"a marker after a cut result's last row",
+       [](Lines& l) { return insertMarker(l, find(l, " [row: 12000]"), 3); },
+       "expected deletion markers only inside cut results", 2},
+      {"a marker in a query's text",
+       [](Lines& l) { return insertMarker(l, find(l, "-- TPC-H Query 7", 0, true), 1); },
+       "expected deletion markers only inside cut results", 2},
+      {"a cut result ending at row 10000",
+       [](Lines& l) {
+         size_t first = find(l, " [row: 10001]") - 999;
+         l[first - 2] = marker(markerCount(l[first - 2]) - 1);
+         for (size_t i = first; i < first + 1000; ++i)
+           l[i] = keptRow(9001 + (i - first));
+         return first + 1000;
+       },
+       "expected a cut result of more than 10000 rows, found one of 10000", 1},
+      {"a result left whole before a correct cut",
+       [](Lines& l) {
+         size_t first = find(l, " [row: 1]"), end = find(l, "(12000 rows)", first);
+         Lines whole;
+         for (uint64_t r = 1; r <= 12000; ++r)
+           whole.push_back(rowText(r));
+         l.erase(l.begin() + static_cast<long>(first), l.begin() + static_cast<long>(end));
+         l.insert(l.begin() + static_cast<long>(first), whole.begin(), whole.end());
+         return first + 1;
+       },
+       "expected query 16's result of 12000 rows to be cut", 1, true},
+  };
+  Logs logs(StreamLog().query(3, 5).query(16, 12000).query(20, 10001).query(7, 2).text());
+  const Lines cut = splitLines(readFile(logs.cut));
+  for (const NearMiss& nearMiss : nearMisses) {
+    Lines lines = cut;
+    size_t line = nearMiss.apply(lines);
+    writeFile(logs.cut, joinLines(lines));
+    for (const Mode& mode : {kModes[0], kModes[1]}) {
+      SCOPED_TRACE(std::string(nearMiss.name) + ", " + mode.name);
+      RunResult run = verify(logs, mode);
+      bool accepted = mode.anySample && nearMiss.anySampleAccepts;
+      EXPECT_EQ(run.status, accepted ? 0 : 1) << run.err;
+      std::string named = "streamtrim-verify: " + logs.cut + ":" + std::to_string(line) + ": ";
+      EXPECT_TRUE(accepted
+                      ? run.err.empty()
+                      : run.err.starts_with(named) && run.err.find(nearMiss.says) != run.err.npos &&
+                            run.err.find('\n') == run.err.size() - 1 &&
+                            run.out.ends_with(": 1 problem\n"))
+          << run.err << run.out;
+      std::string ok = mode.anySample ? "shape ok, sample any\n" : "shape ok, sample ok\n";
+      int okCuts = 0;
+      for (size_t at = run.out.find(ok); at != run.out.npos; at = run.out.find(ok, at + 1))
+        ++okCuts;
+      EXPECT_EQ(okCuts, nearMiss.okCuts) << run.out;
+    }
+  }
+}
+
+// Each log is read once, front to back, so either may come from a pipe: a
+// FIFO, or a pipe by its /dev/fd path (standard input, on POSIX). Through a
+// pipe the check finds what it finds in a file: a missing last newline, a
+// log in UTF-16.
+TEST(VerifyPipes, EitherLogMayComeFromAPipe) {
+  enum Source { kNone, kFile, kFifo, kStandardInput };
+  struct Case {
+    Source cut, original;
+    const char* cutEnd;         // appended to the cut log
+    const char* originalStart;  // put before the original
+    int status;
+    const char* says;  // in the report or the first problem
+  };
+  const Case cases[] = {
+      {kFifo, kNone, "", "", 0, ": verified\n"},
+      {kFile, kFifo, "", "", 0, ": verified\n"},
+      {kFifo, kFifo, "", "", 0, ": verified\n"},
+      {kFile, kStandardInput, "", "", 0, ": verified\n"},
+      {kFifo, kNone, "Time: 1 ms", "", 1, "expected a newline at the end of the last line"},
+      {kFile, kFifo, "", "\xff\xfe", 2, "a UTF-16 log"},
+  };
+  Logs logs(twoCutResults());
+  const std::string cutFile = logs.dir.file("piped-cut.log"), file = logs.dir.file("piped.log");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.cut) + " " + std::to_string(c.original) + " " + c.says);
+    if (!systemIsPosix() && c.original == kStandardInput)
+      continue;
+    writeFile(cutFile, readFile(logs.cut) + c.cutEnd);
+    writeFile(file, c.originalStart + readFile(logs.original));
+    FedPipe cutPipe(logs.dir, readFile(cutFile)), pipe(logs.dir, readFile(file));
+    std::vector<std::string> args = {c.cut == kFifo ? cutPipe.path() : cutFile};
+    if (c.original == kFile || c.original == kFifo)
+      args.push_back(c.original == kFifo ? pipe.path() : file);
+    std::string script = "cat \"$2\" | " + emulatorPrefix() + "\"$0\" \"$1\" /dev/stdin";
+    RunResult run =
+        c.original == kStandardInput
+            ? runProgram("/bin/sh", {"sh", "-c", script, STREAMTRIM_VERIFY_BINARY, cutFile, file})
+            : runVerify(args);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << run.out << run.err;
+  }
+}
+
 TEST(VerifyCannotCheck, MisuseAndUnreadableArgumentsGiveStatusTwo) {
   TempDir dir;
   writeFile(dir.file("cut.log"), "");
-  NamedPipe pipe(dir);
   const std::vector<std::vector<std::string>> cases = {
       {},
       {"--no-such-option", dir.file("cut.log")},
@@ -269,7 +452,7 @@ TEST(VerifyCannotCheck, MisuseAndUnreadableArgumentsGiveStatusTwo) {
       {dir.file("cut.log"), dir.file("missing.log")},
       {dir.path()},
       {dir.file("cut.log"), dir.path()},
-      {pipe.path()},
+      {kNullDevice},
   };
   for (const auto& args : cases) {
     SCOPED_TRACE(args.empty() ? "no arguments" : args.back());

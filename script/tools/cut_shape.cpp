@@ -51,6 +51,7 @@ ShapeProblem CutShape::row(uint64_t rowNr, uint64_t line) {
   markerPending_ = false;
   kept_ = k;
   last_ = rowNr;
+  lastLine_ = line;
   if (k > blockRows && k <= keptRows - blockRows)
     drawn_.push_back({rowNr, line});
   return problem;
@@ -79,7 +80,8 @@ ShapeProblem CutShape::finish(bool atEnd, uint64_t line) const {
                                " kept rows in a cut result, found " + number(kept_) +
                                (atEnd ? " before the end of the log" : ""));
   if (last_ <= sizes_.maxUncutRows)
-    return problemAt(line, "expected a cut result of more than " + number(sizes_.maxUncutRows) +
-                               " rows, found one of " + number(last_));
+    return problemAt(lastLine_, "expected a cut result of more than " +
+                                    number(sizes_.maxUncutRows) + " rows, found one of " +
+                                    number(last_));
   return {};
 }

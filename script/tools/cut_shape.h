@@ -42,7 +42,9 @@ class CutShape {
   // A kept row with its number, on line `line`.
   ShapeProblem row(uint64_t rowNr, uint64_t line);
 
-  // The result ended (at the end of the log when atEnd) on line `line`.
+  // The result ended (at the end of the log when atEnd) on line `line`. A
+  // result too small to be cut is named at its last kept row, whose number
+  // shows its row count.
   ShapeProblem finish(bool atEnd, uint64_t line) const;
 
   uint64_t keptRows() const { return kept_; }
@@ -60,6 +62,7 @@ class CutShape {
   CutSizes sizes_;
   uint64_t kept_ = 0;
   uint64_t last_ = 0;        // number of the last kept row
+  uint64_t lastLine_ = 0;    // its line in the cut log
   uint64_t tail_ = 0;        // kept rows at the end that follow each other without a gap
   uint64_t pendingGap_ = 0;  // count of a marker not yet followed by a row
   uint64_t pendingLine_ = 0;

@@ -6,6 +6,10 @@
 // start and end of each pass lets the tool notice a log that changes between
 // or during the passes instead of cutting it wrongly.
 //
+// The checker reads each of its logs once, front to back, so it takes a pipe
+// or a FIFO as well (pipe_input_file.h), read where it stands, its first
+// bytes also again from offset 0.
+//
 // InputFile is the interface; each system implements it in a file of its own
 // (input_file_posix.cpp, input_file_windows.cpp), and memory_file.h holds a
 // log in memory for the fuzzers and tests.
@@ -68,8 +72,14 @@ class InputFile {
   virtual FileStamp stamp() const = 0;
 
   // Reads up to size bytes at offset into buffer; returns the count, 0 at the
-  // end of the file. Throws a Failure naming the file on a read error.
+  // end of the file. Throws a Failure naming the file on a read error. On a
+  // pipe the count may be short, and only offsets from where it stands on,
+  // and its first bytes, can be read: a refusal that looks at a log's first
+  // bytes reads them with readAt(0, ...) before the line reader starts.
   virtual size_t readAt(uint64_t offset, char* buffer, size_t size) const = 0;
+
+  // Whether this is a pipe, to be read front to back (pipe_input_file.h).
+  virtual bool isPipe() const { return false; }
 
  protected:
   explicit InputFile(std::string path) : path_(std::move(path)) {}
@@ -78,13 +88,18 @@ class InputFile {
   std::string path_;
 };
 
-// The reason given for an input that is no regular file.
-inline constexpr char kLogNotRegular[] = "not a regular file (the log is read twice)";
+// What a program can read: streamtrim reads its log twice, so it must be a
+// regular file; the checker reads its logs once, so a pipe will do as well.
+enum class Readable { kRegularFile, kFileOrPipe };
 
-// Opens the file at path for reading on this system. Throws a Failure naming
-// path when it cannot be opened, is a directory, or is not a regular file
-// (giving notRegular as the reason).
+// The reasons given for an input that is neither.
+inline constexpr char kLogNotRegular[] = "not a regular file (the log is read twice)";
+inline constexpr char kNeitherFileNorPipe[] = "neither a regular file nor a pipe";
+
+// Opens the file at path for reading on this system; a FIFO, accepted as a
+// pipe, once a writer has opened it. Throws a Failure naming path when it
+// cannot be opened, is a directory, or is not what readable says.
 std::unique_ptr<InputFile> openInputFile(const std::string& path,
-                                         const char* notRegular = kLogNotRegular);
+                                         Readable readable = Readable::kRegularFile);
 
 #endif  // STREAMTRIM_INPUT_FILE_H

@@ -9,8 +9,9 @@
 //
 // Directories are opened too (FILE_FLAG_BACKUP_SEMANTICS) so that one is
 // reported as a directory, not with the "Access is denied" Windows gives
-// when a directory is opened as a file. A console, the NUL device, a pipe or
-// another device is not a disk file and gets the notRegular reason.
+// when a directory is opened as a file. A console, the NUL device or another
+// device is not a disk file and is refused; so is a pipe, unless the caller
+// reads it once (the checker), which reads it front to back without offsets.
 //
 // Reads carry their 64-bit offset in an OVERLAPPED, which on a handle opened
 // for synchronous reading reads at that offset and waits for the data; logs
@@ -23,6 +24,7 @@
 #include "failure.h"
 #include "file_identity_windows.h"
 #include "input_file.h"
+#include "pipe_input_file.h"
 #include "system_error_windows.h"
 
 namespace {
@@ -44,21 +46,25 @@ FileStamp stampOf(const BY_HANDLE_FILE_INFORMATION& info) {
   return stamp;
 }
 
-// Opens the log at path and makes sure it is a file on a disk; on failure
-// closes what it opened and throws.
-HANDLE openLog(const std::string& path, const char* notRegular) {
+// Opens the log at path and makes sure it is a file on a disk, or, where
+// readable allows, a pipe (*isPipe tells); on failure closes what it opened
+// and throws.
+HANDLE openLog(const std::string& path, Readable readable, bool* isPipe) {
   HANDLE handle = ::CreateFileW(
       widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
     failWithSystemError(path, ::GetLastError());
   DWORD type = ::GetFileType(handle);
+  *isPipe = type == FILE_TYPE_PIPE && readable == Readable::kFileOrPipe;
+  if (*isPipe)
+    return handle;
   if (type != FILE_TYPE_DISK) {
     DWORD error = ::GetLastError();
     ::CloseHandle(handle);
     if (type == FILE_TYPE_UNKNOWN && error != NO_ERROR)
       failWithSystemError(path, error);
-    throw Failure(path, notRegular);
+    throw Failure(path, readable == Readable::kRegularFile ? kLogNotRegular : kNeitherFileNorPipe);
   }
   BY_HANDLE_FILE_INFORMATION info;
   if (::GetFileInformationByHandle(handle, &info) == 0) {
@@ -75,8 +81,7 @@ HANDLE openLog(const std::string& path, const char* notRegular) {
 
 class WindowsInputFile final : public InputFile {
  public:
-  WindowsInputFile(const std::string& path, const char* notRegular)
-      : InputFile(path), handle_(openLog(path, notRegular)) {}
+  WindowsInputFile(const std::string& path, HANDLE handle) : InputFile(path), handle_(handle) {}
 
   ~WindowsInputFile() override { ::CloseHandle(handle_); }
 
@@ -107,8 +112,44 @@ class WindowsInputFile final : public InputFile {
   HANDLE handle_;
 };
 
+// A pipe is read where it stands: no offset. Its writer closing it is its
+// end; a message longer than the buffer comes in parts.
+class WindowsPipe final : public PipeInputFile {
+ public:
+  WindowsPipe(const std::string& path, HANDLE handle)
+      : PipeInputFile(path, FileStamp{}), handle_(handle) {}
+
+  ~WindowsPipe() override { ::CloseHandle(handle_); }
+
+ protected:
+  size_t readSome(char* buffer, size_t size) const override {
+    for (;;) {
+      DWORD got = 0;
+      if (::ReadFile(handle_, buffer, static_cast<DWORD>(std::min(size, kLargestRead)), &got,
+                     nullptr)) {
+        if (got > 0)
+          return got;
+        continue;  // a write of no bytes
+      }
+      DWORD error = ::GetLastError();
+      if (error == ERROR_MORE_DATA)
+        return got;
+      if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF)
+        return 0;
+      failWithSystemError(path(), error);
+    }
+  }
+
+ private:
+  HANDLE handle_;
+};
+
 }  // namespace
 
-std::unique_ptr<InputFile> openInputFile(const std::string& path, const char* notRegular) {
-  return std::make_unique<WindowsInputFile>(path, notRegular);
+std::unique_ptr<InputFile> openInputFile(const std::string& path, Readable readable) {
+  bool isPipe = false;
+  HANDLE handle = openLog(path, readable, &isPipe);
+  if (isPipe)
+    return std::make_unique<WindowsPipe>(path, handle);
+  return std::make_unique<WindowsInputFile>(path, handle);
 }

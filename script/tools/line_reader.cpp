@@ -5,16 +5,18 @@
 
 namespace {
 
-// Room for the whole log and the read that finds its end, up to a block.
-size_t firstCapacity(uint64_t logSize) {
-  return static_cast<size_t>(
-      std::clamp<uint64_t>(logSize + 1, LineReader::kSmallestBuffer, LineReader::kBlockSize));
+// Room for the whole log and the read that finds its end, up to a block; a
+// block for a pipe, whose size is unknown.
+size_t firstCapacity(const InputFile& input) {
+  if (input.isPipe())
+    return LineReader::kBlockSize;
+  return static_cast<size_t>(std::clamp<uint64_t>(
+      input.stamp().size + 1, LineReader::kSmallestBuffer, LineReader::kBlockSize));
 }
 
 }  // namespace
 
-LineReader::LineReader(const InputFile& input)
-    : input_(input), buffer_(firstCapacity(input.stamp().size)) {}
+LineReader::LineReader(const InputFile& input) : input_(input), buffer_(firstCapacity(input)) {}
 
 bool LineReader::next(Line& line) {
   size_t searched = begin_;
@@ -44,11 +46,14 @@ bool LineReader::next(Line& line) {
 bool LineReader::fill() {
   if (atEnd_)
     return false;
-  if (begin_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
-    bufferOffset_ += begin_;
-    end_ -= begin_;
-    begin_ = 0;
+  size_t keep = begin_;  // the bytes before the next line are done with, unless held
+  if (held_ >= bufferOffset_ && held_ - bufferOffset_ < keep)
+    keep = static_cast<size_t>(held_ - bufferOffset_);
+  if (keep > 0) {
+    std::memmove(buffer_.data(), buffer_.data() + keep, end_ - keep);
+    bufferOffset_ += keep;
+    end_ -= keep;
+    begin_ -= keep;
   }
   // A block-sized buffer keeps room for half a block, so that no read is
   // small; a smaller one, made for the whole log, grows only when full, which

@@ -8,6 +8,11 @@
 // grows only when full: a small log costs little memory, and the fuzz
 // targets' thousands of small logs a second no megabyte each.
 //
+// A pipe (pipe_input_file.h) cannot be read twice, so the reader never reads
+// an offset again that it has read past: what it may go back to it holds in
+// its buffer (hold()), and it starts with a whole block, since a pipe's size
+// tells nothing.
+//
 // Read from the disk, the log streams as fast as the disk delivers it: the
 // input is opened with sequential advice, so the system reads far ahead of
 // each block asked for, and the scanning of one block overlaps the reading of
@@ -61,11 +66,20 @@ class LineReader {
   // Continues reading at offset, which must be the start of a line.
   void seek(uint64_t offset);
 
+  // Keeps the bytes from offset on (a line start at or before offset(),
+  // still buffered) in the buffer until release(), so that a seek() back to
+  // it reads nothing again. One hold at a time; it spans a few lines, since
+  // the buffer grows to keep them.
+  void hold(uint64_t offset) { held_ = offset; }
+  void release() { held_ = kNothingHeld; }
+
   // Reports every block read from now on to observer (none when null).
   void observeReads(ReadObserver* observer) { observer_ = observer; }
 
  private:
   bool fill();  // reads more of the file behind the buffered bytes; false at its end
+
+  static constexpr uint64_t kNothingHeld = UINT64_MAX;
 
   const InputFile& input_;
   LineBuffer buffer_;
@@ -74,6 +88,7 @@ class LineReader {
   uint64_t bufferOffset_ = 0;     // file offset of buffer_[0]
   size_t readSize_ = kBlockSize;  // how much the next fill() asks for
   bool atEnd_ = false;
+  uint64_t held_ = kNothingHeld;  // offset of the first byte fill() must keep
   ReadObserver* observer_ = nullptr;
 };
 

@@ -8,8 +8,14 @@ bool NumberedLineReader::next(Line& line) {
   return true;
 }
 
+NumberedLineReader::Mark NumberedLineReader::mark() {
+  reader_.hold(reader_.offset());
+  return {reader_.offset(), lineNr_, lastLineEnd_};
+}
+
 void NumberedLineReader::reset(const Mark& mark) {
   reader_.seek(mark.offset);
+  reader_.release();
   lineNr_ = mark.lineNr;
   lastLineEnd_ = mark.lastLineEnd;
 }

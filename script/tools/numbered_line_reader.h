@@ -1,6 +1,9 @@
 // A log's lines with their numbers, as the checker reads them: its messages
 // name lines, and it sometimes reads ahead to see what follows. mark() notes
 // where the reader stands and reset() goes back there, line number included.
+// The lines read since the mark stay in memory until reset() or release(),
+// so going back reads nothing again: a log that comes from a pipe cannot be
+// read twice. One mark at a time, released once what follows it is taken.
 
 #ifndef STREAMTRIM_NUMBERED_LINE_READER_H
 #define STREAMTRIM_NUMBERED_LINE_READER_H
@@ -31,8 +34,12 @@ class NumberedLineReader {
     uint64_t lineNr = 0;
     uint64_t lastLineEnd = 0;
   };
-  Mark mark() const { return {reader_.offset(), lineNr_, lastLineEnd_}; }
+  Mark mark();
   void reset(const Mark& mark);
+  void release() { reader_.release(); }
+
+  // Whether the line read last ended with a newline.
+  bool lastLineTerminated() const { return reader_.offset() > lastLineEnd_; }
 
   // The lines already read into the buffer and not yet returned
   // (LineReader::buffered); skip() steps over a prefix of them that holds

@@ -33,7 +33,7 @@ bool OriginalLog::copiesFirstRow(std::string_view firstRow) {
     return false;
   NumberedLineReader::Mark before = reader_.mark();
   Line row;
-  bool copied = nextRow(row) && row.text == firstRow;
+  bool copied = reader_.next(row) && isRowLine(row.text) && row.text == firstRow;
   reader_.reset(before);
   return copied;
 }
@@ -117,10 +117,10 @@ void OriginalLog::requireUnchanged() const {
 // The next line when it is a row line; otherwise it is left to be read next.
 bool OriginalLog::nextRow(Line& line) {
   NumberedLineReader::Mark before = reader_.mark();
-  if (!reader_.next(line))
-    return false;
-  if (isRowLine(line.text))
+  if (reader_.next(line) && isRowLine(line.text)) {
+    reader_.release();
     return true;
+  }
   reader_.reset(before);
   return false;
 }

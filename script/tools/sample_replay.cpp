@@ -1,6 +1,7 @@
 #include "sample_replay.h"
 
 #include <set>
+#include <string>
 
 #include "problem_text.h"
 
@@ -29,8 +30,24 @@ SampleReplay::Outcome SampleReplay::cutResult(int32_t queryNr, const CutShape& s
       return {Verdict::kFailed,
               {kept.line, "expected row " + number(*drawn) +
                               ", the next row of streamtrim's sample, found row " +
-                              number(kept.rowNr)}};
+                              number(kept.rowNr) + joinedLogsHint(rows, shape)}};
     ++drawn;
   }
   return {Verdict::kPassed, {}};
+}
+
+// A run of the tool draws anew from the start of its sequence: a result
+// whose rows are a fresh run's first draw, where the sequence had gone on,
+// most likely begins a second cut log joined to the first.
+std::string SampleReplay::joinedLogsHint(uint64_t rows, const CutShape& shape) const {
+  RandomSequence fresh;
+  std::set<uint64_t> sample;
+  generateOutputLines(sample, rows, fresh, sizes_);
+  auto drawn = sample.upper_bound(sizes_.blockRows);
+  for (const CutShape::DrawnRow& kept : shape.drawnRows()) {
+    if (kept.rowNr != *drawn++)
+      return {};
+  }
+  return ": this result's rows are the ones a fresh run of streamtrim draws first, so the log may "
+         "be two cut logs joined, which --any-sample accepts";
 }

@@ -343,6 +343,7 @@ bool Verification::readMarker(bool firstConverted) {
   bool converted[3] = {firstConverted, false, false};
   if (cut_.next(middle) && parseMarker(middle.text, deleted, converted[1]) && cut_.next(last) &&
       isMarkerEmptyLine(last.text, converted[2])) {
+    cut_.release();
     cutResult_.marker(deleted, cut_.lineNr() - 1, converted);
     return true;
   }
@@ -357,7 +358,7 @@ void Verification::finishLogs() {
     cutResult_.finish(true, cut_.lineNr());
   else if (place_ == Place::kTableStart)
     ++summary_.results;  // a separator as the last line
-  if (cut_.lineNr() > 0 && cut_.lastLineEnd() == cutOpened_.size)
+  if (cut_.lineNr() > 0 && !cut_.lastLineTerminated())
     problems_.atLine(cut_.lineNr(), "expected a newline at the end of the last line, found none");
   if (original_) {
     std::string extra = original_->endLog(cut_.lineNr());
@@ -379,10 +380,10 @@ VerifySummary verifyCutLog(const InputFile& cutLog, const InputFile* original, b
 }
 
 VerifySummary verifyCutLog(const VerifyOptions& options, VerifyListener& listener) {
-  std::unique_ptr<InputFile> cutLog = openInputFile(options.cutLog, kCheckedLogNotRegular);
+  std::unique_ptr<InputFile> cutLog = openInputFile(options.cutLog, Readable::kFileOrPipe);
   std::unique_ptr<InputFile> original;
   if (!options.original.empty())
-    original = openInputFile(options.original, kCheckedLogNotRegular);
+    original = openInputFile(options.original, Readable::kFileOrPipe);
   refuseUtf16Log(*cutLog);
   if (original)
     refuseUtf16Log(*original);

@@ -14,6 +14,10 @@
 // results in log order as one run of the tool draws them. With anySample
 // any random rows meeting the shape pass, and a result may be left whole.
 //
+// Each log is read once, front to back, so either may be a pipe or a FIFO
+// (pipe_input_file.h); a log that changes while it is read fails the check,
+// which a pipe, whose content is what it delivers, cannot do.
+//
 // Given the original log too, both are read once, side by side: every line
 // outside the cut results must be the original's, byte for byte, every kept
 // row the original's row of that number, and each cut result's N the
@@ -70,7 +74,8 @@ class VerifyListener {
 
 // Checks the cut log as options say, reporting to listener. At most one
 // problem is reported per result; every result is checked. Throws a Failure
-// when a log cannot be read, is in UTF-16, or changes while it is read.
+// when a log cannot be read, is neither a regular file nor a pipe, is in
+// UTF-16, or changes while it is read.
 VerifySummary verifyCutLog(const VerifyOptions& options, VerifyListener& listener);
 
 // The same on logs already opened: cutLog and, when not null, the original.
@@ -78,8 +83,5 @@ VerifySummary verifyCutLog(const VerifyOptions& options, VerifyListener& listene
 // sizes than the tool's.
 VerifySummary verifyCutLog(const InputFile& cutLog, const InputFile* original, bool anySample,
                            VerifyListener& listener, const CutSizes& sizes = {});
-
-// The reason given for a log the checker cannot read as a file.
-inline constexpr char kCheckedLogNotRegular[] = "not a regular file";
 
 #endif  // STREAMTRIM_VERIFIER_H
