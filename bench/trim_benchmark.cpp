@@ -71,8 +71,15 @@ struct Run {
   long peakKiB;
 };
 
+std::string readText(const std::string& path);
+
+// Where the measured programs' standard error goes: the notes streamtrim
+// gives on the uncut log's large results would fill the benchmark's report.
+const std::string kStderrPath = std::string(kCacheDir) + "/stderr.txt";
+
 // Runs a program with its standard output sent to `stdoutPath` and returns
-// its wall time and peak resident memory; a failing program ends the benchmark.
+// its wall time and peak resident memory; a failing program ends the
+// benchmark, with what it wrote to standard error.
 Run runProgram(const std::vector<std::string>& args, const char* stdoutPath) {
   std::vector<char*> argv;
   for (const std::string& arg : args)
@@ -86,6 +93,9 @@ Run runProgram(const std::vector<std::string>& args, const char* stdoutPath) {
     int fd = open(stdoutPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0 || dup2(fd, STDOUT_FILENO) < 0)
       _exit(126);
+    int errFd = open(kStderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (errFd < 0 || dup2(errFd, STDERR_FILENO) < 0)
+      _exit(126);
     execv(argv[0], argv.data());
     _exit(127);
   }
@@ -97,7 +107,8 @@ Run runProgram(const std::vector<std::string>& args, const char* stdoutPath) {
   if (WIFSIGNALED(status))
     die(args[0], "killed by signal " + std::to_string(WTERMSIG(status)));
   if (WEXITSTATUS(status) != 0)
-    die(args[0], "exited with status " + std::to_string(WEXITSTATUS(status)));
+    die(args[0],
+        "exited with status " + std::to_string(WEXITSTATUS(status)) + ": " + readText(kStderrPath));
   return {seconds, usage.ru_maxrss};
 }
 

@@ -7,6 +7,7 @@
 
 #include "failure.h"
 #include "input_file.h"
+#include "log_evidence.h"
 #include "memory_file.h"  // MemoryOutputFile
 #include "scanner.h"
 #include "verifier.h"
@@ -224,19 +225,53 @@ bool failsOnChange(std::string_view log, std::string_view changed, const CutSize
   return false;
 }
 
+namespace {
+
+// The evidence of every line of log, noted in order.
+LogEvidence evidenceOfEveryLine(std::string_view log) {
+  LogEvidence evidence;
+  for (size_t pos = 0; pos < log.size();) {
+    size_t end = std::min(log.find('\n', pos), log.size());
+    evidence.noteLine(log.substr(pos, end - pos), pos);
+    pos = end + 1;
+  }
+  return evidence;
+}
+
+// Whether the checker must refuse to check cut, against original when
+// withOriginal.
+bool refusedAsNoLog(std::string_view cut, std::string_view original, bool withOriginal) {
+  if (evidenceOfEveryLine(cut).onlyUtf16Headers() != Utf16Order::kNone)
+    return true;
+  if (!withOriginal)
+    return false;
+  LogEvidence evidence = evidenceOfEveryLine(original);
+  return evidence.onlyUtf16Headers() != Utf16Order::kNone || evidence.holdsDeletionMarker();
+}
+
+}  // namespace
+
 CheckResult checkInMemory(std::string_view cut, std::string_view original, const CheckMode& mode,
                           const CutSizes& sizes, size_t maxRead) {
   MemoryLog cutLog("cut log", cut, maxRead);
   MemoryLog originalLog("log", original, maxRead);
   CheckResult result;
   CountingListener listener(result);
+  std::string failure;
   try {
     verifyCutLog(cutLog, mode.withOriginal ? &originalLog : nullptr, mode.anySample, listener,
                  sizes);
+  } catch (const Failure& refusal) {
+    result.refused = true;
+    failure = refusal.what();
   } catch (const std::exception& error) {
-    violation(std::string("the checker checks a log in memory ") + mode.name +
-              " (it could not: " + error.what() + ")");
+    failure = error.what();
   }
+  bool otherFailure = !failure.empty() && !result.refused;
+  if (otherFailure || result.refused != refusedAsNoLog(cut, original, mode.withOriginal))
+    violation(std::string("the checker checks a log in memory ") + mode.name +
+              ", refusing exactly what is no log to check (" +
+              (failure.empty() ? std::string("it checked it") : "it said: " + failure) + ")");
   return result;
 }
 

@@ -77,12 +77,17 @@ inline constexpr CheckMode kCheckModes[] = {kStrictAlone, kAnySampleAlone, kStri
 
 struct CheckResult {
   uint64_t problems = 0;
-  std::string first;  // the first problem's message
+  std::string first;     // the first problem's message
+  bool refused = false;  // the check ended refusing a log as no log to check
 };
 
 // Checks cut, against original in a mode withOriginal, reading both at most
-// maxRead bytes at a time. Not being able to check a log in memory is a
-// violation.
+// maxRead bytes at a time. The checker must refuse exactly a cut log, or an
+// original, in UTF-16 without a byte-order mark, and an original that holds
+// a deletion marker, each told from all of the log's lines read in order
+// (log_evidence.h); any other failure to check a log in memory, and a refusal
+// of any other log, is a violation. Problems found before a refusal are
+// counted too.
 CheckResult checkInMemory(std::string_view cut, std::string_view original, const CheckMode& mode,
                           const CutSizes& sizes, size_t maxRead = 0);
 

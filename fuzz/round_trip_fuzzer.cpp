@@ -2,7 +2,10 @@
 // the tool cuts it in memory, and the checker must pass that cut in all four
 // modes: alone and against the log, strictly and for any sample. Alone is
 // left out when the log itself holds text the cut adds (numbered rows,
-// deletion markers), which alone no reader can tell from a cut.
+// deletion markers), which alone no reader can tell from a cut. A log that
+// is no log to cut (in UTF-16 without a byte-order mark, or holding a
+// deletion marker) is refused by the checker, as checkInMemory requires, and
+// goes no further.
 //
 // Then one edit is made to the cut: a byte changed, a line dropped or
 // doubled, or a number changed by one. Checked strictly against the log, the
@@ -126,6 +129,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!mode.withOriginal && mimics)
       continue;
     CheckResult result = checkInMemory(cut, input.log, mode, input.sizes, input.maxRead);
+    if (result.refused)
+      return 0;  // no log to cut, which streamtrim refuses too
     if (result.problems > 0)
       violation(std::string("the tool's cut verifies ") + mode.name + " (found " + result.first +
                 ")");

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
+
+#include "stream_log.h"
 
 TEST(LogFormat, RecognisesMarksAnywhereCaseSensitively) {
   EXPECT_TRUE(isHeaderLine("TPC-H Query 11"));
@@ -59,4 +62,67 @@ TEST(LogFormat, QueryNumberIsReadAfterTheFirstHeaderMark) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(queryNumberOf(c.line), c.expected) << '"' << c.line << '"';
+}
+
+TEST(LogFormat, DeletionMarkerLineIsExactlyTheCuttersMiddleLine) {
+  const std::pair<std::string, bool> cases[] = {
+      {"----------- deleted 18 rows -----------", true},
+      {"----------- deleted 0 rows -----------", true},
+      {"----------- deleted  rows -----------", false},     // no count
+      {"----------- deleted 018 rows -----------", false},  // a leading zero
+      {"----------- deleted 1x rows -----------", false},
+      {"----------- deleted 18 rows ----------- ", false},  // other text after it
+      {" ----------- deleted 18 rows -----------", false},  // or before it
+      {"----------- deleted 18 rows -----------\r", false},
+      {"---------- deleted 18 rows -----------", false},  // a dash short
+      {"----------- deleted 18 row -----------", false},
+  };
+  for (const auto& [line, marker] : cases)
+    EXPECT_EQ(isDeletionMarkerLine(line), marker) << '"' << line << '"';
+}
+
+TEST(LogFormat, Utf16HeaderMarkIsFoundWithItsByteOrder) {
+  const std::string le = utf16("-- TPC-H Query 16", false), be = utf16("-- TPC-H Query 16", true);
+  struct Case {
+    std::string line;
+    uint64_t offset;
+    Utf16Order order;
+  };
+  const Case cases[] = {
+      {le, 0, Utf16Order::kLittleEndian},
+      {be, 0, Utf16Order::kBigEndian},
+      {std::string(1, '\0') + le, 7, Utf16Order::kLittleEndian},  // after "\n\0" at offset 5
+      {be.substr(0, be.size() - 2), 0, Utf16Order::kBigEndian},   // the number is no part of it
+      {utf16("-- TPC-H Quer", false), 0, Utf16Order::kNone},
+      {"-- TPC-H Query 16", 0, Utf16Order::kNone},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(utf16HeaderOrder(c.line, c.offset), c.order) << c.offset << " " << c.line.size();
+}
+
+TEST(LogFormat, PackedFormatsAreToldByTheirWholeSignature) {
+  const std::pair<std::string, const char*> signatures[] = {
+      {"\x1f\x8b", "gzip"},
+      {"BZh", "bzip2"},
+      {std::string("\xfd\x37\x7a\x58\x5a\x00", 6), "xz"},
+      {"\x28\xb5\x2f\xfd", "zstd"},
+      {"\x04\x22\x4d\x18", "lz4"},
+      {"PK\x03\x04", "zip"},
+      {"PK\x05\x06", "zip"},
+      {"PK\x07\x08", "zip"},
+      {"7z\xbc\xaf\x27\x1c", "7z"},
+  };
+  for (const auto& [signature, name] : signatures) {
+    SCOPED_TRACE(name);
+    const PackedFormat* format = packedFormatOf(signature + "rest of the file");
+    ASSERT_NE(format, nullptr);
+    EXPECT_NE(std::string(format->name).find(std::string(" ") + name), std::string::npos)
+        << format->name;
+    EXPECT_EQ(packedFormatOf(signature.substr(0, signature.size() - 1)), nullptr);
+    std::string changed = signature;
+    changed.back() = static_cast<char>(changed.back() ^ 1);
+    EXPECT_EQ(packedFormatOf(changed), nullptr);
+  }
+  EXPECT_EQ(packedFormatOf("-- TPC-H Query 1\n"), nullptr);
+  EXPECT_EQ(packedFormatOf(""), nullptr);
 }

@@ -16,6 +16,15 @@
 #include <utility>
 #include <vector>
 
+// ASCII text in UTF-16 of either byte order, without a byte-order mark, as a
+// log saved so holds it.
+inline std::string utf16(const std::string& text, bool bigEndian) {
+  std::string units;
+  for (char c : text)
+    units += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+  return units;
+}
+
 // The text of row rowNr of every result table, without its line end.
 inline std::string rowText(uint64_t rowNr) {
   return "Brand#" + std::to_string(11 + rowNr % 45) + "  |MEDIUM POLISHED|" +

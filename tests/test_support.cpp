@@ -3,10 +3,12 @@
 
 #include "test_support.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
 
 std::filesystem::path fsPath(const std::string& path) {
@@ -39,6 +41,17 @@ std::string readFile(const std::string& path) {
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+std::string withoutNotes(const std::string& err) {
+  std::string kept;
+  for (size_t pos = 0, end; pos < err.size(); pos = end) {
+    end = std::min(err.find('\n', pos), err.size() - 1) + 1;
+    std::string_view line = std::string_view(err).substr(pos, end - pos);
+    if (line.find(": note: ") == line.npos)
+      kept += line;
+  }
+  return kept;
 }
 
 uint64_t fileSize(const std::string& path) {

@@ -164,6 +164,11 @@ struct RunOptions {
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const RunOptions& options = {});
 
+// What a program wrote to standard error less its notes on results that stay
+// whole though they look too large (lines holding ": note: "), which the
+// tests' large results of queries that are never cut give.
+std::string withoutNotes(const std::string& err);
+
 // Runs the built streamtrim with args (through $STREAMTRIM_TEST_WRAPPER when
 // that is set).
 RunResult runStreamtrim(const std::vector<std::string>& args, const RunOptions& options = {});

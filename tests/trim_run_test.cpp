@@ -69,3 +69,38 @@ TEST(TrimRun, Utf8ByteOrderMarkIsCopiedAsPartOfTheFirstLine) {
   trimLog(files, progress);
   EXPECT_EQ(readFile(dir.file("out.log")), log);
 }
+
+// A note on a result left whole stands on a line of its own: a status line
+// drawn during the gathering pass is erased before it.
+TEST(TrimRun, NoteComesAfterTheStatusLineIsErased) {
+  class Recording : public Terminal {
+   public:
+    void drawStatus(std::string_view) override { events += "draw "; }
+    void eraseStatus() override { events += "erase "; }
+    void printLine(std::string_view) override { events += "print "; }
+    int width() override { return 0; }
+    std::string events;
+  } terminal;
+  ProgressTiming timing;
+  double now = 0;
+  timing.clock = [&] { return now += 1; };  // every look at the clock finds a drawing due
+  Progress progress(&terminal, timing);
+  std::string log = "-- TPC-H Query #16\na|b\n===\n";
+  for (int row = 1; row <= 10001; ++row)
+    log += "Brand#11  |MEDIUM POLISHED STEEL           |" + std::to_string(row) + "\n";
+  ASSERT_GT(log.size(), Progress::kCheckEvery);
+  TempDir dir;
+  writeFile(dir.file("in.log"), log);
+  TrimFiles files{[&] { return openInputFile(dir.file("in.log")); },
+                  [&] { return openOutputFile(dir.file("out.log")); }};
+  std::vector<std::string> notes;
+  trimLog(files, progress, [&](const std::string& line) {
+    terminal.events += "note ";
+    notes.push_back(line);
+  });
+  EXPECT_EQ(terminal.events.substr(0, 17), "draw erase note d") << terminal.events;
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0].rfind(dir.file("in.log") + ":4: note: a result of 10001 rows", 0), 0u)
+      << notes[0];
+  EXPECT_EQ(readFile(dir.file("out.log")), log);
+}

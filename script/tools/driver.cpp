@@ -76,9 +76,12 @@ int main(int argc, char** argv) {
   std::string outputname = arguments.size() == 2 ? arguments[1] : "";
   std::unique_ptr<Terminal> terminal = progressTerminal(outputname);
   Progress progress(terminal.get());
+  NoteSink note = [](const std::string& line) {
+    std::fprintf(stderr, "streamtrim: %s\n", line.c_str());
+  };
   try {
     trimLog({[&] { return openInputFile(inputname); }, [&] { return openOutputFile(outputname); }},
-            progress);
+            progress, note);
   } catch (const BrokenPipe& failure) {
     progress.erase();
     endByBrokenPipe();

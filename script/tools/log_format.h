@@ -34,4 +34,34 @@ bool startsWithUtf16ByteOrderMark(std::string_view firstBytes);
 // with a UTF-16 byte-order mark.
 void refuseUtf16Log(const InputFile& log);
 
+// Which byte order a line that starts at lineOffset in a file without a
+// byte-order mark holds "TPC-H Query" in, encoded as UTF-16 (each character
+// two bytes, a zero byte and its ASCII code): kNone when it holds no such
+// text. Lines are split at the byte 0A, which no byte of that text is, so
+// the whole of it always stands in one line.
+enum class Utf16Order { kNone, kLittleEndian, kBigEndian };
+Utf16Order utf16HeaderOrder(std::string_view line, uint64_t lineOffset);
+
+// Whether line is the middle line of a deletion marker exactly as the cutter
+// writes it: "----------- deleted G rows -----------", G a plain decimal
+// number (digits only, no leading zero). A cut log holds each such line
+// between two empty lines.
+bool isDeletionMarkerLine(std::string_view line);
+
+// A compressed file or an archive, told by the signature it starts with: a
+// log kept packed is no log until unpacked, and no line test above could
+// match in it.
+struct PackedFormat {
+  const char* name;     // as the message shows it, e.g. "a gzip-compressed file"
+  const char* command;  // that unpacks the file given after it, keeping it
+};
+
+// The format whose signature firstBytes start with (gzip, bzip2, xz, zstd,
+// lz4, zip or 7z), or null when none.
+const PackedFormat* packedFormatOf(std::string_view firstBytes);
+
+// Throws a Failure naming log, with the command that unpacks it, when it
+// starts with the signature of a compressed file or an archive.
+void refusePackedFile(const InputFile& log);
+
 #endif  // STREAMTRIM_LOG_FORMAT_H

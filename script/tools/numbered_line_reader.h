@@ -26,6 +26,9 @@ class NumberedLineReader {
   // Number of the line read last (1-based; 0 before the first).
   uint64_t lineNr() const { return lineNr_; }
 
+  // Offset of the next byte to be read, where the reader stands.
+  uint64_t offset() const { return reader_.offset(); }
+
   // Offset just past the text of the line read last, its newline excluded.
   uint64_t lastLineEnd() const { return lastLineEnd_; }
 

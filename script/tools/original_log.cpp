@@ -14,7 +14,7 @@ std::string OriginalLog::copiedLine(std::string_view text) {
   if (!inStep_)
     return {};
   Line line;
-  if (!reader_.next(line)) {
+  if (!read(line)) {
     inStep_ = false;
     return "expected the end of the log (the original ends at line " + number(lineNr()) +
            "), found " + quotedLine(text);
@@ -103,10 +103,22 @@ Verdict OriginalLog::rowsVerdict() const {
 
 std::string OriginalLog::endLog(uint64_t cutLines) {
   Line extra;
-  if (!inStep_ || !reader_.next(extra))
+  if (!inStep_ || !read(extra))
     return {};
   return "expected the end of the original (the cut log ends at line " + number(cutLines) +
          "), found " + quotedLine(extra.text);
+}
+
+void OriginalLog::refuseUnlessOriginal() {
+  Line line;
+  while (read(line)) {
+  }
+  refuseUtf16LogWithoutMark(path(), evidence_);
+  if (evidence_.holdsDeletionMarker())
+    throw Failure(path(),
+                  "already a cut log (it holds a deletion marker as streamtrim writes it), not an "
+                  "original; give the log it was cut from as the second argument (were the "
+                  "arguments swapped?)");
 }
 
 void OriginalLog::requireUnchanged() const {
@@ -114,10 +126,31 @@ void OriginalLog::requireUnchanged() const {
     throw Failure(path(), "the log changed while it was being checked");
 }
 
+// The next line, which the evidence is given the first time it is read:
+// the comparison goes back at times to read a line again.
+bool OriginalLog::read(Line& line) {
+  if (!reader_.next(line))
+    return false;
+  if (line.offset >= notedUpTo_) {
+    evidence_.noteLine(line.text, line.offset);
+    notedUpTo_ = reader_.offset();
+  }
+  return true;
+}
+
+// Steps over rows counted in bulk, which the evidence may do without.
+void OriginalLog::skip(size_t bytes, uint64_t lines) {
+  reader_.skip(bytes, lines);
+  if (reader_.offset() > notedUpTo_) {
+    evidence_.rowsLeftOut();
+    notedUpTo_ = reader_.offset();
+  }
+}
+
 // The next line when it is a row line; otherwise it is left to be read next.
 bool OriginalLog::nextRow(Line& line) {
   NumberedLineReader::Mark before = reader_.mark();
-  if (reader_.next(line) && isRowLine(line.text)) {
+  if (read(line) && isRowLine(line.text)) {
     reader_.release();
     return true;
   }
@@ -132,7 +165,7 @@ uint64_t OriginalLog::skipRows(uint64_t maxRows) {
   Line line;
   while (skipped < maxRows) {
     RowRun run = countRowLines(reader_.buffered(), maxRows - skipped);
-    reader_.skip(run.bytes, run.rows);
+    skip(run.bytes, run.rows);
     skipped += run.rows;
     // The bulk count stops before a line that is not a row, or one that
     // reaches past the buffer; reading it decides which.

@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "input_file.h"
+#include "log_evidence.h"
 #include "numbered_line_reader.h"
 #include "verdict.h"
 
@@ -59,11 +60,18 @@ class OriginalLog {
   // The cut log, of cutLines lines, ended: so must the original.
   std::string endLog(uint64_t cutLines);
 
+  // Reads what the comparison left of the log, so that the evidence covers
+  // all of it; then throws a Failure when the log is in UTF-16 or is a cut
+  // log itself, no original.
+  void refuseUnlessOriginal();
+
   // Throws a Failure when the log is not the file, size and age it had
   // when it was opened.
   void requireUnchanged() const;
 
  private:
+  bool read(Line& line);
+  void skip(size_t bytes, uint64_t lines);
   bool nextRow(Line& line);
   uint64_t skipRows(uint64_t maxRows);
   std::string rowProblem(uint64_t rowNr, std::string_view row, std::string_view text);
@@ -72,6 +80,8 @@ class OriginalLog {
   FileStamp opened_;
   NumberedLineReader reader_;
   bool inStep_ = true;  // the logs have matched line for line so far
+  LogEvidence evidence_;
+  uint64_t notedUpTo_ = 0;  // the evidence has every line before this offset
 
   // The current result.
   bool rowsMatch_ = true;

@@ -22,10 +22,6 @@ bool CutSizes::valid() const {
          maxUncutRows + 1 >= 2 * blockRows + 3 * randomRows;
 }
 
-bool isCuttableQuery(int32_t queryNr) {
-  return queryNr == 11 || queryNr == 16 || queryNr == 20;
-}
-
 bool mayTruncateOutputOfQuery(int32_t queryNr, uint64_t rowsOfQuery, const CutSizes& sizes) {
   return isCuttableQuery(queryNr) && rowsOfQuery > sizes.maxUncutRows;
 }

@@ -20,7 +20,7 @@ namespace {
 
 struct Scan {
   Scan(LineReader& r, OutputFile* o, bool g, GatheredLog& info, const CutSizes& s)
-      : reader(r), output(o), gatherInfoOnly(g), gathered(info), sizes(s) {}
+      : reader(r), output(o), gatherInfoOnly(g), gathered(info), sizes(s), large(s.maxUncutRows) {}
 
   LineReader& reader;
   OutputFile* output;  // not used in the gathering pass
@@ -34,9 +34,12 @@ struct Scan {
   CutState cut;
   bool indexing = false;      // gathering: whether the current table may be cut
   uint64_t firstRow = 0;      // gathering: where the rows of the current table start
+  uint64_t tableLine = 0;     // gathering: the line of the current table's first row
   bool listedCut = false;     // output: whether the gathering pass found the current table cut
   size_t cutTablesBegun = 0;  // output: the current cut table is number cutTablesBegun - 1
   RowCountDigest uncut;       // output: the tables not cut so far
+  uint64_t lineNr = 0;        // of the line read last, rows jumped over included
+  LargeResultWatch large;     // gathering: the results that look too large to stay whole
 };
 
 bool gathering(const Scan& scan) {
@@ -63,6 +66,8 @@ void beginGatheredTable(Scan& scan) {
   if (scan.indexing)
     scan.gathered.index.beginTable();
   scan.firstRow = scan.reader.offset();
+  scan.tableLine = scan.lineNr + 1;
+  scan.gathered.evidence.rowsLeftOut();
 }
 
 void endGatheredTable(Scan& scan, uint64_t table) {
@@ -75,6 +80,7 @@ void endGatheredTable(Scan& scan, uint64_t table) {
     gathered.cut.push_back({table, scan.total_rows, scan.firstRow});
   } else {
     gathered.uncut.add(table, scan.total_rows);
+    scan.large.wholeTable(scan.tableLine, scan.curQueryNr, scan.total_rows);
   }
   scan.indexing = false;
 }
@@ -133,13 +139,33 @@ void jumpToNextKeptRow(Scan& scan) {
   if (checkpoint.rowNr <= scan.total_rows + 1)
     return;
   scan.reader.seek(checkpoint.offset);
+  scan.lineNr += checkpoint.rowNr - 1 - scan.total_rows;
   scan.total_rows = checkpoint.rowNr - 1;
+}
+
+// Gathering: a line outside the tables, other than a header or a separator
+// that starts a table, may tell that the log is no log to cut, or belong to
+// a result that is not in a table. A separator needs no noting: the table's
+// start tells the evidence that rows follow.
+void noteOutsideLine(Scan& scan, const Line& line) {
+  scan.gathered.evidence.noteLine(line.text, line.offset);
+  scan.large.otherLine(line.text);
+}
+
+void handleHeader(Scan& scan, const Line& line) {
+  scan.curQueryNr = queryNumberOf(line.text);
+  if (gathering(scan)) {
+    scan.gathered.evidence.noteReadableHeader();
+    scan.large.header(scan.lineNr, scan.curQueryNr);
+  }
 }
 
 void handleHeaderState(Scan& scan, const Line& line) {
   if (isHeaderLine(line.text)) {
-    scan.curQueryNr = queryNumberOf(line.text);
+    handleHeader(scan, line);
     scan.state = QUERY;
+  } else if (gathering(scan)) {
+    noteOutsideLine(scan, line);
   }
   write(scan, line);
 }
@@ -148,7 +174,9 @@ void handleQueryState(Scan& scan, const Line& line) {
   if (isSeparatorLine(line.text)) {
     beginTable(scan);
   } else if (isHeaderLine(line.text)) {
-    scan.curQueryNr = queryNumberOf(line.text);  // the previous query printed no table
+    handleHeader(scan, line);  // the previous query printed no table
+  } else if (gathering(scan)) {
+    noteOutsideLine(scan, line);
   }
   write(scan, line);
 }
@@ -228,6 +256,7 @@ void countRowsInBulk(Scan& scan) {
     scan.output->writeLine(buffered.substr(0, run.bytes - 1));  // their last newline added
   scan.reader.skip(run.bytes);
   scan.total_rows += run.rows;
+  scan.lineNr += run.rows;
 }
 
 void requireUnchanged(const Scan& scan, const FileStamp& now) {
@@ -240,6 +269,8 @@ void finishPass(Scan& scan) {
     endTable(scan);  // a table still open at the end of the log
   if (gathering(scan)) {
     scan.gathered.tables = scan.tablesBegun;
+    scan.large.end();
+    scan.gathered.largeResults = scan.large.take();
   } else if (scan.tablesBegun != scan.gathered.tables || !(scan.uncut == scan.gathered.uncut)) {
     failChanged(scan);
   }
@@ -265,6 +296,7 @@ void scanResultAndGenerateOutput(const InputFile& input, OutputFile* output, boo
       countRowsInBulk(scan);
     if (!reader.next(line))
       break;
+    ++scan.lineNr;
     handleLine(scan, line);
   }
   finishPass(scan);

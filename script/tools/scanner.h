@@ -8,7 +8,10 @@
 // pass writes the log: every line unchanged, except the rows of the results
 // that are cut, which go through the row writer (result_cutter.h). The output
 // pass counts the rows again and fails when a count, or the number of tables,
-// differs from the gathering pass's: the log changed in between.
+// differs from the gathering pass's: the log changed in between. The
+// gathering pass also notes, at no cost worth measuring, what tells a log
+// from a file that only looks like one (log_evidence.h) and the results that
+// stay whole though they look too large (large_results.h).
 
 #ifndef STREAMTRIM_SCANNER_H
 #define STREAMTRIM_SCANNER_H
@@ -18,6 +21,8 @@
 #include <vector>
 
 #include "input_file.h"
+#include "large_results.h"
+#include "log_evidence.h"
 #include "output_file.h"
 #include "read_observer.h"
 #include "row_count_digest.h"
@@ -37,11 +42,13 @@ struct GatheredLog {
     uint64_t firstRow = 0;  // where its rows start in the log
   };
 
-  FileStamp input;            // the log as the gathering pass found it
-  uint64_t tables = 0;        // result tables seen, cut or not
-  std::vector<CutTable> cut;  // the tables that are cut, in order of appearance
-  RowCountDigest uncut;       // (table, rows) of every table that is not cut
-  RowIndex index;             // checkpoints of the cut tables, numbered as in cut
+  FileStamp input;                        // the log as the gathering pass found it
+  uint64_t tables = 0;                    // result tables seen, cut or not
+  std::vector<CutTable> cut;              // the tables that are cut, in order of appearance
+  RowCountDigest uncut;                   // (table, rows) of every table that is not cut
+  RowIndex index;                         // checkpoints of the cut tables, numbered as in cut
+  LogEvidence evidence;                   // what the lines outside the tables tell of the log
+  std::vector<LargeResult> largeResults;  // that stay whole though they look too large
 
   // The rows of each cut table, in order.
   std::vector<uint64_t> cutRows() const;

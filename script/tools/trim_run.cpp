@@ -1,5 +1,6 @@
 #include "trim_run.h"
 
+#include "failure.h"
 #include "log_format.h"
 #include "scanner.h"
 
@@ -15,16 +16,43 @@ RunSummary summaryOfResults(const GatheredLog& gathered) {
   return summary;
 }
 
+// What the gathering pass found that makes the log no log to cut.
+void refuseWhatIsNoLog(const std::string& path, const GatheredLog& gathered) {
+  refuseUtf16LogWithoutMark(path, gathered.evidence);
+  if (gathered.evidence.holdsDeletionMarker())
+    throw Failure(
+        path,
+        "already a cut log (it holds a deletion marker as streamtrim writes it); give the "
+        "original log as the first argument and the cut log as the second (were they "
+        "swapped?)");
+}
+
+// A note stands on a line of its own: the status line is erased first, and
+// the next drawing puts it back below.
+void noteLargeResults(const std::string& path, const GatheredLog& gathered, Progress& progress,
+                      const NoteSink& note) {
+  if (!note || gathered.largeResults.empty())
+    return;
+  progress.erase();
+  for (const LargeResult& result : gathered.largeResults)
+    note(printableName(path) + ":" + std::to_string(result.line) + ": " + largeResultNote(result));
+}
+
 }  // namespace
 
-void trimLog(const TrimFiles& files, Progress& progress) {
+void trimLog(const TrimFiles& files, Progress& progress, const NoteSink& note) {
   GatheredLog gathered;
+  std::string path;
   {
     std::unique_ptr<InputFile> input = files.openLog();
+    path = input->path();
+    refusePackedFile(*input);
     refuseUtf16Log(*input);
     progress.beginPass(1, input->stamp().size);
     scanResultAndGenerateOutput(*input, nullptr, true, gathered, progress.readObserver());
+    refuseWhatIsNoLog(path, gathered);
   }
+  noteLargeResults(path, gathered, progress, note);
 
   std::unique_ptr<InputFile> input = files.openLog();
   std::unique_ptr<OutputFile> output = files.openOutput();

@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "input_file.h"
 #include "output_file.h"
@@ -27,10 +28,17 @@ struct TrimFiles {
   std::function<std::unique_ptr<OutputFile>()> openOutput;  // once, for the output pass
 };
 
+// Where a run's notes go: each is one line, without its line break, for
+// standard error.
+using NoteSink = std::function<void(const std::string& line)>;
+
 // Cuts the log into the output, showing the run on progress, and leaves the
-// summary there. Throws a Failure when a file cannot be opened, read, written
-// or closed, when the log starts with a UTF-16 byte-order mark, when the
-// output is the log, or when the log changes during the run.
-void trimLog(const TrimFiles& files, Progress& progress);
+// summary there. Each result that stays whole though it looks too large
+// (large_results.h) goes to note as "<log>:<line>: note: ...", once the
+// gathering pass has read the log, the status line erased first. Throws a Failure when a file
+// cannot be opened, read, written or closed, when the log is no log to cut (a compressed file or an
+// archive, a log in UTF-16, a log that is cut already), when the output is the log, or when the log
+// changes during the run; the refusals come before the output is opened.
+void trimLog(const TrimFiles& files, Progress& progress, const NoteSink& note = {});
 
 #endif  // STREAMTRIM_TRIM_RUN_H

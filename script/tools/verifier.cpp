@@ -8,6 +8,8 @@
 #include "cut_shape.h"
 #include "failure.h"
 #include "input_file.h"
+#include "large_results.h"
+#include "log_evidence.h"
 #include "log_format.h"
 #include "numbered_line_reader.h"
 #include "original_log.h"
@@ -66,6 +68,12 @@ class ProblemReport {
   void inResult(const ShapeProblem& wrong) { inResult(wrong.line, wrong.what); }
 
   void cutResult(const CutResultReport& report) { listener_.cutResult(report); }
+
+  // The notes on the results found too large to stay whole, of the cut log.
+  void notes(std::vector<LargeResult> results) {
+    for (const LargeResult& result : results)
+      listener_.note(cutPath_, result.line, largeResultNote(result));
+  }
 
  private:
   VerifyListener& listener_;
@@ -205,6 +213,8 @@ class Verification {
   ProblemReport problems_;
   CutResultCheck cutResult_;
   VerifySummary summary_;
+  LogEvidence evidence_;    // of the cut log
+  LargeResultWatch large_;  // in the cut log
 
   Place place_ = Place::kHeader;
   int32_t queryNr_ = 0;
@@ -220,7 +230,8 @@ Verification::Verification(const InputFile& cutLog, const InputFile* original, b
       cutOpened_(cutInput_.stamp()),
       cut_(cutInput_),
       problems_(listener, cutInput_.path()),
-      cutResult_(sizes_, problems_, original_, replay_) {
+      cutResult_(sizes_, problems_, original_, replay_),
+      large_(sizes_.maxUncutRows) {
   if (original != nullptr)
     original_.emplace(*original);
   if (!anySample)
@@ -229,8 +240,10 @@ Verification::Verification(const InputFile& cutLog, const InputFile* original, b
 
 VerifySummary Verification::run() {
   Line line;
-  while (cut_.next(line))
+  while (cut_.next(line)) {
+    evidence_.noteLine(line.text, line.offset);
     handleLine(line.text);
+  }
   finishLogs();
   summary_.problems = problems_.count();
   return summary_;
@@ -275,6 +288,10 @@ void Verification::handleOutside(std::string_view text) {
   } else if (isHeaderLine(text)) {
     queryNr_ = queryNumberOf(text);
     place_ = Place::kQuery;
+    large_.header(cut_.lineNr(), queryNr_);
+    problems_.notes(large_.take());
+  } else {
+    large_.otherLine(text);
   }
 }
 
@@ -311,6 +328,8 @@ void Verification::handleWholeRow(std::string_view text) {
 void Verification::endWhole() {
   if (original_)
     problems_.inResult(cut_.lineNr(), original_->endResult());
+  large_.wholeTable(resultLine_, queryNr_, wholeRows_);
+  problems_.notes(large_.take());
   if (!replay_)
     return;
   if (mayTruncateOutputOfQuery(queryNr_, wholeRows_, sizes_))
@@ -358,12 +377,17 @@ void Verification::finishLogs() {
     cutResult_.finish(true, cut_.lineNr());
   else if (place_ == Place::kTableStart)
     ++summary_.results;  // a separator as the last line
+  large_.end();
+  problems_.notes(large_.take());
+  refuseUtf16LogWithoutMark(cutInput_.path(), evidence_);
   if (cut_.lineNr() > 0 && !cut_.lastLineTerminated())
     problems_.atLine(cut_.lineNr(), "expected a newline at the end of the last line, found none");
   if (original_) {
     std::string extra = original_->endLog(cut_.lineNr());
+    uint64_t extraLine = original_->lineNr();
+    original_->refuseUnlessOriginal();
     if (!extra.empty())
-      problems_.problem(original_->path(), original_->lineNr(), extra);
+      problems_.problem(original_->path(), extraLine, extra);
   }
   if (!cutInput_.stamp().sameContentAs(cutOpened_))
     throw Failure(cutInput_.path(), "the log changed while it was being checked");
@@ -384,8 +408,11 @@ VerifySummary verifyCutLog(const VerifyOptions& options, VerifyListener& listene
   std::unique_ptr<InputFile> original;
   if (!options.original.empty())
     original = openInputFile(options.original, Readable::kFileOrPipe);
-  refuseUtf16Log(*cutLog);
-  if (original)
-    refuseUtf16Log(*original);
+  for (const InputFile* log : {cutLog.get(), original.get()}) {
+    if (log != nullptr) {
+      refusePackedFile(*log);
+      refuseUtf16Log(*log);
+    }
+  }
   return verifyCutLog(*cutLog, original.get(), options.anySample, listener);
 }

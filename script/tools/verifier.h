@@ -22,7 +22,9 @@
 // outside the cut results must be the original's, byte for byte, every kept
 // row the original's row of that number, and each cut result's N the
 // original result's row count. Strict and against the original, a log that
-// passes is exactly streamtrim's output for that original.
+// passes is exactly streamtrim's output for that original. The original is
+// read to its end even once the logs are out of step, so that an original
+// that is a cut log itself is always told.
 //
 // Its parts: verifier.cpp walks the cut log's structure, reading it with
 // numbered_line_reader.h; cut_log_syntax.h parses the kept rows and markers,
@@ -70,12 +72,21 @@ class VerifyListener {
   virtual void problem(const std::string& file, uint64_t line, const std::string& what) = 0;
   // A cut result, once its last line has been read.
   virtual void cutResult(const CutResultReport& report) = 0;
+  // A note at line `line` of the cut log that changes no verdict: a result
+  // that stays whole though it looks too large (large_results.h). A listener
+  // that shows no notes need not take them.
+  virtual void note(const std::string& file, uint64_t line, const std::string& what) {
+    (void)file, (void)line, (void)what;
+  }
 };
 
 // Checks the cut log as options say, reporting to listener. At most one
 // problem is reported per result; every result is checked. Throws a Failure
-// when a log cannot be read, is neither a regular file nor a pipe, is in
-// UTF-16, or changes while it is read.
+// when a log cannot be read, is neither a regular file nor a pipe, is no log
+// (a compressed file or an archive, a log in UTF-16), or changes while it is
+// read, and when the original is a cut log itself. What takes the whole of a
+// log to tell is told once it has been read, after the problems found on the
+// way.
 VerifySummary verifyCutLog(const VerifyOptions& options, VerifyListener& listener);
 
 // The same on logs already opened: cutLog and, when not null, the original.

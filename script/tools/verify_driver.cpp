@@ -100,6 +100,11 @@ class PrintingListener : public VerifyListener {
                  static_cast<unsigned long long>(line), what.c_str());
   }
 
+  // A note reads as a problem does, and says it is a note.
+  void note(const std::string& file, uint64_t line, const std::string& what) override {
+    problem(file, line, what);
+  }
+
   void cutResult(const CutResultReport& report) override {
     std::string rows = report.rows == 0 ? "an unknown number of" : std::to_string(report.rows);
     std::printf("%s:%llu: query %d, %s rows: shape %s, sample %s", cutName_.c_str(),
