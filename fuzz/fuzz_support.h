@@ -79,6 +79,9 @@ struct CheckResult {
   uint64_t problems = 0;
   std::string first;     // the first problem's message
   bool refused = false;  // the check ended refusing a log as no log to check
+
+  // Whether the check did not verify the cut: a problem, or a log refused.
+  bool failed() const { return problems > 0 || refused; }
 };
 
 // Checks cut, against original in a mode withOriginal, reading both at most

@@ -9,8 +9,10 @@
 //
 // Then one edit is made to the cut: a byte changed, a line dropped or
 // doubled, or a number changed by one. Checked strictly against the log, the
-// edited cut must fail exactly when it differs from the tool's cut; alone it
-// must fail, strictly and for any sample, whenever the edit touches a cut
+// edited cut must fail exactly when it differs from the tool's cut (a
+// problem found, or the edited cut refused: dropping the one UTF-8 header of
+// a log that also holds UTF-16 text leaves a log in UTF-16); alone it must
+// fail, strictly and for any sample, whenever the edit touches a cut
 // result's numbering (a deletion marker or a " [row: N]").
 
 #include <algorithm>
@@ -144,12 +146,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto what = [&edit] { return std::string(edit.what) + " at byte " + std::to_string(edit.at); };
   CheckResult strict =
       checkInMemory(edited, input.log, kStrictAgainstLog, input.sizes, input.maxRead);
-  if ((strict.problems > 0) != (edited != cut))
+  if (strict.failed() != (edited != cut))
     violation("the cut with " + what() + " fails strictly against the log exactly when it differs");
   if (mimics || !touchesNumbering(model, edit))
     return 0;
   for (const CheckMode& mode : {kStrictAlone, kAnySampleAlone}) {
-    if (checkInMemory(edited, input.log, mode, input.sizes, input.maxRead).problems == 0)
+    if (!checkInMemory(edited, input.log, mode, input.sizes, input.maxRead).failed())
       violation("the cut with " + what() + " in its numbering fails " + mode.name);
   }
   return 0;
