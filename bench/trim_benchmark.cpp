@@ -19,7 +19,7 @@
 // The generated logs are kept in the cache directory and rewritten only when
 // their recipe or their size no longer match.
 //
-// usage: trim_benchmark [--runs N] [--quick] [--checker] [--streamtrim PATH]
+// usage: trim_benchmark [--runs N] [--quick] [--checker] [--copied] [--streamtrim PATH]
 // It prints figures only; it asserts nothing about them.
 
 #include <fcntl.h>
@@ -481,10 +481,12 @@ void printShapes(const std::vector<ShapeResult>& results) {
 
 [[noreturn]] void usage() {
   std::fprintf(stderr,
-               "usage: trim_benchmark [--runs N] [--quick] [--checker] [--streamtrim PATH]\n"
+               "usage: trim_benchmark [--runs N] [--quick] [--checker] [--copied] "
+               "[--streamtrim PATH]\n"
                "  --runs N           hot and cold runs per log (default 7, 3 with --quick)\n"
                "  --quick            logs of a tenth or less of the size, for a smoke run\n"
                "  --checker          measure the checker on the large log only\n"
+               "  --copied           measure copying the log of copied lines only\n"
                "  --streamtrim PATH  measure this binary instead of the one built here\n");
   std::exit(1);
 }
@@ -494,6 +496,7 @@ void printShapes(const std::vector<ShapeResult>& results) {
 int main(int argc, char** argv) {
   bool quick = false;
   bool checkerOnly = false;
+  bool copiedOnly = false;
   int runs = 0;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -501,6 +504,8 @@ int main(int argc, char** argv) {
       quick = true;
     } else if (arg == "--checker") {
       checkerOnly = true;
+    } else if (arg == "--copied") {
+      copiedOnly = true;
     } else if (arg == "--runs" && i + 1 < argc) {
       runs = std::atoi(argv[++i]);
       if (runs < 1)
@@ -517,6 +522,10 @@ int main(int argc, char** argv) {
     die(kCacheDir, std::strerror(errno));
 
   std::printf("measuring %s\n", streamtrimBinary);
+  if (copiedOnly) {
+    printCopied(measureCopied(copiedLinesLog(quick), runs), runs);
+    return 0;
+  }
   std::vector<LogFile> hot = hotLogs(quick);
   if (checkerOnly) {
     printVerify(measureVerify(hot.front(), runs), runs);
