@@ -263,9 +263,11 @@ bool renameRefusedForTheFile(int error) {
   return error == EPERM || error == EBUSY || error == EXDEV;
 }
 
-// The complete temporary file is copied over the target, then removed.
+// The complete temporary file is copied over the target, then removed. A
+// target that does not exist (any more) has no file to be written in place.
 void ReplacingOutputFile::copyOverTarget(int renameError) {
-  if (!renameRefusedForTheFile(renameError))
+  struct stat info;
+  if (!renameRefusedForTheFile(renameError) || ::stat(target_.c_str(), &info) != 0)
     failWithErrno(name(), renameError);
   kind_ = OutputKind::kFileRefusingRename;
   note(inPlaceNote(name(), std::string(way().note) + " (" + std::strerror(renameError) + ")"));
