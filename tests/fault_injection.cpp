@@ -9,6 +9,7 @@
 //                                    the write that crosses N cut short there
 //   STREAMTRIM_FAULT_CLOSE=ERRNO     closing a temporary file of streamtrim's
 //                                    closes it and then fails with ERRNO
+//   STREAMTRIM_FAULT_CLOSE_ENDING=S  ...or instead a file whose path ends in S
 //   STREAMTRIM_FAULT_RENAME=ERRNO    rename() fails with ERRNO, renaming nothing
 //   STREAMTRIM_FAULT_COUNT=PATH      the count of write calls is written to
 //                                    PATH when the process exits
@@ -96,12 +97,16 @@ Function real(const char* name) {
   return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
 }
 
-bool isTemporaryFile(int fd) {
+// Whether fd is open on the file whose close is to fail.
+bool closeFails(int fd) {
+  const char* ending = std::getenv("STREAMTRIM_FAULT_CLOSE_ENDING");
   char link[4096];
   std::string path = "/proc/self/fd/" + std::to_string(fd);
   ssize_t size = ::readlink(path.c_str(), link, sizeof link - 1);
-  return size > 0 &&
-         std::string(link, static_cast<size_t>(size)).find(".streamtrim-") != std::string::npos;
+  std::string file(link, static_cast<size_t>(std::max<ssize_t>(size, 0)));
+  if (ending != nullptr)
+    return file.ends_with(ending);
+  return file.find(".streamtrim-") != std::string::npos;
 }
 
 __attribute__((destructor)) void writeCount() {
@@ -156,7 +161,7 @@ extern "C" ssize_t writev(int fd, const struct iovec* parts, int count) {
 
 extern "C" int close(int fd) {
   static auto realClose = real<int (*)(int)>("close");
-  bool failing = faults().closeError != 0 && isTemporaryFile(fd);
+  bool failing = faults().closeError != 0 && closeFails(fd);
   int result = realClose(fd);
   if (failing && result == 0) {
     errno = faults().closeError;

@@ -445,50 +445,65 @@ TEST(OutputWritePaths, FullDeviceAndSizeLimitOnTheLastLine) {
 
 // A failing close() of the temporary file fails the run; a rename that the
 // system refuses for the file (EPERM, EBUSY, EXDEV) copies the complete cut
-// over it in place after the note, any other rename failure fails the run.
-// Either way no temporary file stays.
+// over it in place after the note, and fails when closing the output then
+// fails; any other rename failure fails the run. Either way no temporary file
+// stays.
 TEST(OutputFaults, CloseAndRenameOfTheTemporaryFile) {
   SKIP_WITHOUT_FAULT_LIBRARY();
   struct Row {
-    const char* fault;
-    const char* error;
+    FaultSettings faults;
     bool exists;  // the output exists before the run
-    int status;
-    int reason;  // errno of the message or the note
+    int renamed;  // errno of the refused rename the note names; 0: no note
+    int failed;   // errno of the failure; 0: status 0
   };
   const std::vector<Row> rows = {
-      {"CLOSE", "EIO", true, 1, EIO},       {"CLOSE", "EDQUOT", true, 1, EDQUOT},
-      {"CLOSE", "EIO", false, 1, EIO},      {"RENAME", "EPERM", true, 0, EPERM},
-      {"RENAME", "EBUSY", true, 0, EBUSY},  {"RENAME", "EXDEV", true, 0, EXDEV},
-      {"RENAME", "EIO", true, 1, EIO},      {"RENAME", "ENOSPC", true, 1, ENOSPC},
-      {"RENAME", "EPERM", false, 1, EPERM},
+      {{{"CLOSE", "EIO"}}, true, 0, EIO},
+      {{{"CLOSE", "EDQUOT"}}, true, 0, EDQUOT},
+      {{{"CLOSE", "EIO"}}, false, 0, EIO},
+      {{{"RENAME", "EPERM"}}, true, EPERM, 0},
+      {{{"RENAME", "EBUSY"}}, true, EBUSY, 0},
+      {{{"RENAME", "EXDEV"}}, true, EXDEV, 0},
+      {{{"RENAME", "EIO"}}, true, 0, EIO},
+      {{{"RENAME", "ENOSPC"}}, true, 0, ENOSPC},
+      {{{"RENAME", "EPERM"}}, false, 0, EPERM},
+      {{{"RENAME", "EPERM"}, {"CLOSE", "EIO"}, {"CLOSE_ENDING", "/out.log"}}, true, EPERM, EIO},
   };
   const std::string log = copiedLog(3000);
+  // Longer than the cut, which must not end in what is left of it.
+  const std::string previous = kPrevious + std::string(log.size(), '.');
   for (const Row& row : rows) {
-    SCOPED_TRACE(std::string(row.fault) + " " + row.error + (row.exists ? "" : ", a new output"));
+    std::string name;
+    for (const auto& [fault, value] : row.faults)
+      name += fault + "=" + value + " ";
+    SCOPED_TRACE(name + (row.exists ? "" : "a new output"));
     TempDir dir;
     writeFile(dir.file("in.log"), log);
     const std::string out = dir.file("out.log");
     if (row.exists) {
-      writeFile(out, kPrevious);
+      writeFile(out, previous);
       createHardLink(out, dir.file("other.log"));
     }
     RunResult run;
     {
-      Faults injected(FaultSettings{{row.fault, row.error}});
+      Faults injected(row.faults);
       run = runStreamtrim({dir.file("in.log"), out});
     }
-    EXPECT_EQ(run.status, row.status);
-    if (row.status == 0) {
-      EXPECT_EQ(run.err, inPlaceNote(out, "the system refuses to rename a file over it (" +
-                                              std::string(std::strerror(row.reason)) + ")"));
+    EXPECT_EQ(run.status, row.failed == 0 ? 0 : 1);
+    std::string err;
+    if (row.renamed != 0) {
+      err = inPlaceNote(out, "the system refuses to rename a file over it (" +
+                                 std::string(std::strerror(row.renamed)) + ")");
+    }
+    if (row.failed != 0)
+      err += errorLine(out, row.failed);
+    EXPECT_EQ(run.err, err);
+    if (row.renamed != 0) {
       EXPECT_TRUE(readFile(out) == log);
       EXPECT_TRUE(readFile(dir.file("other.log")) == log);  // the same file, written in place
     } else {
-      EXPECT_EQ(run.err, errorLine(out, row.reason));
       EXPECT_EQ(fileExists(out), row.exists);
       if (row.exists) {
-        EXPECT_EQ(readFile(out), kPrevious);
+        EXPECT_TRUE(readFile(out) == previous);
       }
     }
     EXPECT_EQ(temporaryFiles(dir), std::vector<std::string>{});
