@@ -10,6 +10,10 @@
 // crash, ext4 (which by default writes a file's data before a rename that
 // replaces another) still holds one or the other; elsewhere the cut can
 // always be made again from the log, which is never modified.
+//
+// A path that names an open descriptor (/dev/stdout, /dev/fd/N) is not
+// opened afresh, which would empty or replace the file behind it (or fail,
+// for a pipe on Linux): the descriptor is written, as standard output is.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -87,7 +91,7 @@ class DirectOutputFile final : public OutputFile {
   }
 
   void begin() override {
-    if (kind_ == OutputKind::kFileInClosedFolder && ::ftruncate(fd_, 0) != 0)
+    if (way().method == Method::kInPlace && ::ftruncate(fd_, 0) != 0)
       failWithErrno(name(), errno);
   }
 

@@ -167,7 +167,7 @@ class DirectOutputFile final : public OutputFile {
   }
 
   void begin() override {
-    if (!named_ || !onDisk())
+    if (way().method != Method::kInPlace)
       return;
     LARGE_INTEGER start = {};
     if (::SetFilePointerEx(handle_, start, nullptr, FILE_BEGIN) == 0 ||
