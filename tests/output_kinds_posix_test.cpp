@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -508,4 +509,35 @@ TEST(OutputFaults, CloseAndRenameOfTheTemporaryFile) {
     }
     EXPECT_EQ(temporaryFiles(dir), std::vector<std::string>{});
   }
+}
+
+// The refused rename as it happens: another user's file of mode 0666 in a
+// sticky folder, which nobody may rename over but anybody may write. Run as
+// nobody, which only root can arrange.
+TEST(OutputFaults, AnotherUsersFileInAStickyFolderIsCopiedOver) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "only root can run the tool as another user";
+  TempDir dir;
+  const std::string log = copiedLog(3000);
+  writeFile(dir.file("in.log"), log);
+  const std::string program = dir.file("streamtrim");
+  std::filesystem::copy_file(STREAMTRIM_BINARY, program);  // the build may be closed to nobody
+  const std::string out = dir.file("out.log");
+  writeFile(out, kPrevious);
+  ASSERT_EQ(::chmod(out.c_str(), 0666), 0);
+  ASSERT_EQ(::chmod(dir.path().c_str(), 01777), 0);
+  ino_t before = inode(out);
+  std::vector<std::string> command = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                                      "--clear-groups"};
+  std::istringstream emulator(emulatorPrefix());
+  for (std::string word; emulator >> word;)
+    command.push_back(word);
+  command.insert(command.end(), {program, dir.file("in.log"), out});
+  RunResult run = runProgram(command.front(), command);  // argv[0] included
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, inPlaceNote(out, "the system refuses to rename a file over it (" +
+                                          std::string(std::strerror(EPERM)) + ")"));
+  EXPECT_TRUE(readFile(out) == log);
+  EXPECT_EQ(inode(out), before);
+  EXPECT_EQ(temporaryFiles(dir), std::vector<std::string>{});
 }
