@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -44,11 +45,22 @@ class Faults {
     if (kFaultLibrary == nullptr)
       return;
     ::setenv("LD_PRELOAD", kFaultLibrary, 1);
+    // A sanitized build's runtime must come first, unless told otherwise.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    asanOptions_ = asan ? std::optional<std::string>(asan) : std::nullopt;
+    ::setenv("ASAN_OPTIONS",
+             (asan ? std::string(asan) + ":" : "").append("verify_asan_link_order=0").c_str(), 1);
     for (const auto& [name, value] : settings_)
       ::setenv(("STREAMTRIM_FAULT_" + name).c_str(), value.c_str(), 1);
   }
   ~Faults() {
+    if (kFaultLibrary == nullptr)
+      return;
     ::unsetenv("LD_PRELOAD");
+    if (asanOptions_)
+      ::setenv("ASAN_OPTIONS", asanOptions_->c_str(), 1);
+    else
+      ::unsetenv("ASAN_OPTIONS");
     for (const auto& setting : settings_)
       ::unsetenv(("STREAMTRIM_FAULT_" + setting.first).c_str());
   }
@@ -57,6 +69,7 @@ class Faults {
 
  private:
   FaultSettings settings_;
+  std::optional<std::string> asanOptions_;
 };
 
 #define SKIP_WITHOUT_FAULT_LIBRARY() \
