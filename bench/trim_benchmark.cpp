@@ -14,7 +14,10 @@
 // on the hostile shapes' cuts for its time and peak memory. Copied lines: on
 // a page-cached log of ten million lines of which none is cut, streamtrim
 // writing its output file alternates with `cp` copying the log, which is the
-// least any program that writes the same bytes must spend.
+// least any program that writes the same bytes must spend; streamtrim with
+// its standard output redirected to a file alternates with `cat LOG > FILE`;
+// and streamtrim writing an output in place (in a folder locked against new
+// files) alternates with it replacing an output.
 //
 // The generated logs are kept in the cache directory and rewritten only when
 // their recipe or their size no longer match.
@@ -23,6 +26,8 @@
 // It prints figures only; it asserts nothing about them.
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -253,7 +258,8 @@ double median(std::vector<double> values) {
 struct Contender {
   const char* name;
   std::vector<std::string> args;
-  bool cold = false;  // the log is taken out of the page cache before each run
+  bool cold = false;                     // the log is taken out of the page cache before each run
+  std::string stdoutPath = "/dev/null";  // where its standard output goes (emptied)
 };
 
 struct Measured {
@@ -273,7 +279,7 @@ std::vector<Measured> alternate(const std::string& label, const char* kind, cons
     for (size_t c = 0; c < contenders.size(); ++c) {
       if (contenders[c].cold)
         evictFromPageCache(log);
-      Run run = runProgram(contenders[c].args, "/dev/null");
+      Run run = runProgram(contenders[c].args, contenders[c].stdoutPath.c_str());
       times[c].push_back(run.seconds);
       result[c].peakKiB = std::max(result[c].peakKiB, run.peakKiB);
       std::printf("%s %s %.3f s", c == 0 ? "" : ",", contenders[c].name, run.seconds);
@@ -336,7 +342,38 @@ struct CopyResult {
   std::string label;
   uint64_t bytes, lines;
   double trimSeconds, cpSeconds;
+  double stdoutSeconds, catSeconds;       // standard output redirected to a file
+  double inPlaceSeconds, replaceSeconds;  // -1 where no folder could be locked
   long peakKiB;
+};
+
+// A folder in which no file can be made while its files may be written: for
+// root, whom permissions do not stop, one marked immutable. locked() is
+// false where the file system allows neither.
+class LockedFolder {
+ public:
+  explicit LockedFolder(const std::string& path) : fd_(open(path.c_str(), O_RDONLY)) {
+    if (geteuid() != 0) {
+      locked_ = chmod(path.c_str(), 0555) == 0;
+      return;
+    }
+    if (ioctl(fd_, FS_IOC_GETFLAGS, &flags_) != 0)
+      return;
+    int immutable = flags_ | FS_IMMUTABLE_FL;
+    locked_ = ioctl(fd_, FS_IOC_SETFLAGS, &immutable) == 0;
+  }
+  ~LockedFolder() {
+    if (locked_ && geteuid() == 0)
+      ioctl(fd_, FS_IOC_SETFLAGS, &flags_);
+    fchmod(fd_, 0755);
+    close(fd_);
+  }
+  bool locked() const { return locked_; }
+
+ private:
+  int fd_;
+  int flags_ = 0;
+  bool locked_ = false;
 };
 
 // streamtrim must write the log whole, as cp does: a log it cut would not
@@ -345,17 +382,46 @@ CopyResult measureCopied(const LogFile& file, int runs) {
   std::string log = cachedLog(file);
   std::string out = log + ".trimmed";
   std::string copy = log + ".copied";
-  CopyResult result{file.label, fileSize(log), countLines(log), 0, 0, 0};
+  CopyResult result{file.label, fileSize(log), countLines(log), 0, 0, 0, 0, -1, -1, 0};
   std::vector<Measured> m =
       alternate(file.label, "copy", log,
                 {{"streamtrim", {streamtrimBinary, log, out}}, {"cp", {kCp, log, copy}}}, runs);
   if (fileSize(out) != result.bytes)
     die(out, "not a copy of the log: some of it was cut");
-  std::remove(out.c_str());
-  std::remove(copy.c_str());
   result.trimSeconds = m[0].seconds;
   result.cpSeconds = m[1].seconds;
   result.peakKiB = m[0].peakKiB;
+  m = alternate(
+      file.label, "stdout", log,
+      {{"streamtrim >", {streamtrimBinary, log}, false, out}, {"cat >", {kCat, log}, false, copy}},
+      runs);
+  if (fileSize(out) != result.bytes)
+    die(out, "not a copy of the log: some of it was cut");
+  result.stdoutSeconds = m[0].seconds;
+  result.catSeconds = m[1].seconds;
+  std::remove(out.c_str());
+  std::remove(copy.c_str());
+
+  std::string folder = log + ".locked";
+  std::string inPlace = folder + "/out.log";
+  mkdir(folder.c_str(), 0755);
+  writeText(inPlace, "");
+  {
+    LockedFolder locked(folder);
+    if (locked.locked()) {
+      m = alternate(file.label, "in place", log,
+                    {{"in place", {streamtrimBinary, log, inPlace}},
+                     {"replaced", {streamtrimBinary, log, out}}},
+                    runs);
+      result.inPlaceSeconds = m[0].seconds;
+      result.replaceSeconds = m[1].seconds;
+    }
+  }
+  if (result.inPlaceSeconds >= 0 && fileSize(inPlace) != result.bytes)
+    die(inPlace, "not a copy of the log: some of it was cut");
+  std::remove(inPlace.c_str());
+  std::remove(folder.c_str());
+  std::remove(out.c_str());
   return result;
 }
 
@@ -457,6 +523,16 @@ void printCopied(const CopyResult& r, int runs) {
   std::printf("%-16s %11s %11llu %8.3f s %8.3f s %7.2f %10s\n", r.label.c_str(),
               mebibytes(r.bytes).c_str(), static_cast<unsigned long long>(r.lines), r.trimSeconds,
               r.cpSeconds, r.trimSeconds / r.cpSeconds, kibibytes(r.peakKiB).c_str());
+  std::printf("%-16s %11s %11s %10s %10s %7s\n", "", "", "", "stdout>file", "cat>file", "ratio");
+  std::printf("%-16s %11s %11s %8.3f s %8.3f s %7.2f\n", "", "", "", r.stdoutSeconds, r.catSeconds,
+              r.stdoutSeconds / r.catSeconds);
+  if (r.inPlaceSeconds < 0) {
+    std::printf("in place: not measured, no folder could be locked against new files here\n");
+    return;
+  }
+  std::printf("%-16s %11s %11s %10s %10s %7s\n", "", "", "", "in place", "replaced", "ratio");
+  std::printf("%-16s %11s %11s %8.3f s %8.3f s %7.2f\n", "", "", "", r.inPlaceSeconds,
+              r.replaceSeconds, r.inPlaceSeconds / r.replaceSeconds);
 }
 
 void printVerify(const VerifyResult& r, int runs) {

@@ -8,9 +8,7 @@
 // that what is done to it then happens at a known point of the run.
 
 #include <fcntl.h>
-#include <linux/fs.h>
 #include <signal.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -28,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "locked_directory_posix.h"
 #include "stream_log.h"
 #include "test_support.h"
 
@@ -316,34 +315,6 @@ TEST(OutputReplacement, ReadOnlyOutputIsRefused) {
     }
   }
 }
-
-// A directory in which no file can be made but whose files may be written:
-// for root, whom permissions do not stop, one marked immutable.
-class LockedDirectory {
- public:
-  explicit LockedDirectory(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY)) {
-    if (::geteuid() != 0) {
-      locked_ = ::chmod(path.c_str(), 0555) == 0;
-      return;
-    }
-    if (::ioctl(fd_, FS_IOC_GETFLAGS, &flags_) != 0)
-      return;
-    int immutable = flags_ | FS_IMMUTABLE_FL;
-    locked_ = ::ioctl(fd_, FS_IOC_SETFLAGS, &immutable) == 0;
-  }
-  ~LockedDirectory() {
-    if (locked_ && ::geteuid() == 0)
-      ::ioctl(fd_, FS_IOC_SETFLAGS, &flags_);
-    ::fchmod(fd_, 0755);
-    ::close(fd_);
-  }
-  bool locked() const { return locked_; }
-
- private:
-  int fd_;
-  int flags_ = 0;
-  bool locked_ = false;
-};
 
 TEST(OutputReplacement, WrittenInPlaceWhereTheDirectoryTakesNoNewFile) {
   TempDir dir;

@@ -35,7 +35,7 @@ class MemoryOutputFile final : public OutputFile {
 
   const std::string& bytes() const { return bytes_; }
 
-  Method method() const override { return Method::kReplace; }
+  OutputKind kind() const override { return OutputKind::kFile; }
   void refuseToOverwrite(const FileStamp&) const override {}
   void begin() override { bytes_.clear(); }
   void close() override {}

@@ -10,32 +10,26 @@
 // crash, ext4 (which by default writes a file's data before a rename that
 // replaces another) still holds one or the other; elsewhere the cut can
 // always be made again from the log, which is never modified.
+//
+// A path that names an open descriptor (/dev/stdout, /dev/fd/N) is not
+// opened afresh, which would empty or replace the file behind it (or fail,
+// for a pipe on Linux): the descriptor is written, as standard output is.
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <optional>
-#include <vector>
 
 #include "failure.h"
 #include "interruption.h"
 #include "output_file.h"
+#include "output_writes_posix.h"
 
 namespace {
-
-// The size of the blocks a replacement is written in.
-constexpr size_t kBlock = size_t{1} << 20;
-
-// A line up to this size is joined in a buffer and written with write(),
-// which the system handles a tenth faster than writev(): that is most lines,
-// and a log of millions of lines outside the cut results costs one call for
-// each of them. A longer line goes out with writev().
-constexpr size_t kJoinedLine = 1024;
 
 // Links followed before the path is taken for a loop, as the system does.
 constexpr int kMostLinks = 40;
@@ -45,52 +39,6 @@ constexpr int kMostLinks = 40;
 constexpr size_t kLongestName = 255;
 constexpr char kTemporarySuffix[] = ".streamtrim-XXXXXX";
 constexpr size_t kTemporaryExtra = 1 + sizeof kTemporarySuffix - 1;
-
-// Writes all of bytes to fd, going on after a partial write.
-void writeAll(int fd, const std::string& name, const char* bytes, size_t size) {
-  while (size > 0) {
-    ssize_t written = ::write(fd, bytes, size);
-    if (written < 0) {
-      if (errno == EINTR)
-        continue;
-      failWithErrno(name, errno);
-    }
-    bytes += written;
-    size -= static_cast<size_t>(written);
-  }
-}
-
-// Writes first and then second to fd with writev(), going on after a
-// partial write.
-void writeBoth(int fd, const std::string& name, std::string_view first, std::string_view second) {
-  iovec parts[2] = {{const_cast<char*>(first.data()), first.size()},
-                    {const_cast<char*>(second.data()), second.size()}};
-  iovec* part = parts;
-  int left = 2;
-  while (left > 0) {
-    if (part->iov_len == 0) {
-      ++part;
-      --left;
-      continue;
-    }
-    ssize_t written = ::writev(fd, part, left);
-    if (written < 0) {
-      if (errno == EINTR)
-        continue;
-      failWithErrno(name, errno);
-    }
-    size_t done = static_cast<size_t>(written);
-    while (left > 0 && done >= part->iov_len) {
-      done -= part->iov_len;
-      ++part;
-      --left;
-    }
-    if (left > 0) {
-      part->iov_base = static_cast<char*>(part->iov_base) + done;
-      part->iov_len -= done;
-    }
-  }
-}
 
 // Throws when the file described by info is the one input names.
 void refuseIfSame(const struct stat& info, const FileStamp& input, const std::string& name) {
@@ -102,19 +50,30 @@ void refuseIfSame(const struct stat& info, const FileStamp& input, const std::st
 }
 
 // Standard output, or a named output written where it stands: a device, a
-// pipe, a terminal, or a regular file whose directory takes no new file.
-// Each line goes out with one system call.
+// pipe, a terminal, a descriptor the path names, or a regular file whose
+// directory takes no new file. A stream gets each line with one system
+// call, a regular file blocks of lines.
 class DirectOutputFile final : public OutputFile {
  public:
   // Standard output.
-  DirectOutputFile() : OutputFile(kStandardOutputName), fd_(STDOUT_FILENO) {}
+  DirectOutputFile() : OutputFile(kStandardOutputName), fd_(STDOUT_FILENO) { learnKind(); }
 
+  // The path, opened by name.
   explicit DirectOutputFile(const std::string& path) : OutputFile(path), named_(true) {
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
-    struct stat info;
-    if (fd_ < 0 || ::fstat(fd_, &info) != 0)
+    if (fd_ < 0)
       failWithErrno(name(), errno);
-    regular_ = S_ISREG(info.st_mode);
+    learnKind();
+  }
+
+  // The path, which names the open descriptor fd: written through a copy of
+  // it, as standard output is.
+  DirectOutputFile(const std::string& path, int fd) : OutputFile(path), named_(true) {
+    fd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (fd_ < 0)
+      failWithErrno(name(), errno);
+    descriptor_ = true;
+    learnKind();
   }
 
   ~DirectOutputFile() override {
@@ -122,7 +81,7 @@ class DirectOutputFile final : public OutputFile {
       ::close(fd_);
   }
 
-  Method method() const override { return regular_ ? Method::kInPlace : Method::kLineByLine; }
+  OutputKind kind() const override { return kind_; }
 
   void refuseToOverwrite(const FileStamp& input) const override {
     struct stat info;
@@ -132,11 +91,13 @@ class DirectOutputFile final : public OutputFile {
   }
 
   void begin() override {
-    if (regular_ && ::ftruncate(fd_, 0) != 0)
+    if (way().method == Method::kInPlace && ::ftruncate(fd_, 0) != 0)
       failWithErrno(name(), errno);
   }
 
   void close() override {
+    if (way().inBlocks)
+      blocks_.flush(fd_, name());
     int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0)
@@ -145,17 +106,31 @@ class DirectOutputFile final : public OutputFile {
 
  protected:
   void write(std::string_view first, std::string_view second) override {
-    char joined[kJoinedLine];
-    if (first.size() + second.size() > sizeof joined)
-      return writeBoth(fd_, name(), first, second);
-    std::copy(second.begin(), second.end(), std::copy(first.begin(), first.end(), joined));
-    writeAll(fd_, name(), joined, first.size() + second.size());
+    if (way().inBlocks)
+      return blocks_.write(fd_, name(), first, second);
+    writeNow(fd_, name(), first, second);
   }
 
  private:
+  // A regular file opened by its own name is one whose directory took no
+  // new file; one reached through a descriptor stands where the shell put it.
+  void learnKind() {
+    struct stat info;
+    if (::fstat(fd_, &info) != 0)
+      failWithErrno(name(), errno);
+    if (!S_ISREG(info.st_mode))
+      kind_ = OutputKind::kStream;
+    else if (named_ && !descriptor_)
+      kind_ = OutputKind::kFileInClosedFolder;
+    else
+      kind_ = OutputKind::kDescriptorOnFile;
+  }
+
   int fd_ = -1;
-  bool named_ = false;    // a path of the user's, not standard output
-  bool regular_ = false;  // a regular file, emptied by begin()
+  bool named_ = false;       // opened here, not standard output
+  bool descriptor_ = false;  // a path that names an open descriptor
+  OutputKind kind_ = OutputKind::kStream;
+  BlockWriter blocks_;
 };
 
 // The output's permission bits, owner and group, which its replacement
@@ -183,13 +158,13 @@ class ReplacingOutputFile final : public OutputFile {
   ~ReplacingOutputFile() override {
     if (fd_ >= 0)
       ::close(fd_);
-    if (!temporary_.empty() && !renamed_)
+    if (!temporary_.empty() && !placed_)
       ::unlink(temporary_.c_str());
   }
 
   int creationError() const { return creationError_; }
 
-  Method method() const override { return Method::kReplace; }
+  OutputKind kind() const override { return kind_; }
 
   void refuseToOverwrite(const FileStamp& input) const override {
     struct stat info;
@@ -207,8 +182,8 @@ class ReplacingOutputFile final : public OutputFile {
   void write(std::string_view first, std::string_view second) override;
 
  private:
-  void flush();
   void takeOwnership();
+  void copyOverTarget(int renameError);
 
   std::string target_;     // the file replaced: the path with its links followed
   std::string temporary_;  // the temporary file's path
@@ -216,8 +191,9 @@ class ReplacingOutputFile final : public OutputFile {
   Ownership ownership_;
   int fd_ = -1;
   int creationError_ = 0;  // errno of a failed creation
-  bool renamed_ = false;
-  std::vector<char> block_;  // bytes not yet written
+  bool placed_ = false;    // renamed or copied over the target
+  OutputKind kind_ = OutputKind::kFile;
+  BlockWriter blocks_;
 };
 
 // The template's directory is the target's, and its name starts with a dot
@@ -248,22 +224,10 @@ ReplacingOutputFile::ReplacingOutputFile(const std::string& path, std::string ta
   ::sigprocmask(SIG_SETMASK, &previous, nullptr);
   if (fd_ >= 0)
     ::fcntl(fd_, F_SETFD, FD_CLOEXEC);
-  block_.reserve(kBlock);
 }
 
 void ReplacingOutputFile::write(std::string_view first, std::string_view second) {
-  size_t size = first.size() + second.size();
-  if (block_.size() + size > kBlock || size >= kBlock / 4)
-    flush();
-  if (size >= kBlock / 4)  // large enough to go out without a copy
-    return writeBoth(fd_, name(), first, second);
-  block_.insert(block_.end(), first.begin(), first.end());
-  block_.insert(block_.end(), second.begin(), second.end());
-}
-
-void ReplacingOutputFile::flush() {
-  writeAll(fd_, name(), block_.data(), block_.size());
-  block_.clear();
+  blocks_.write(fd_, name(), first, second);
 }
 
 // The owner first: changing it may clear the set-user-ID and set-group-ID
@@ -282,24 +246,69 @@ void ReplacingOutputFile::takeOwnership() {
 }
 
 void ReplacingOutputFile::close() {
-  flush();
+  blocks_.flush(fd_, name());
   takeOwnership();
   int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0)
     failWithErrno(name(), errno);
   if (::rename(temporary_.c_str(), target_.c_str()) != 0)
-    failWithErrno(name(), errno);
-  renamed_ = true;
+    copyOverTarget(errno);
+  placed_ = true;
   removal_.reset();
 }
 
+// Whether a failed rename over the target means that the system keeps that
+// name from being replaced, while the file may still be written: another
+// user's file in a sticky directory (EPERM), a file mounted on its own
+// (EBUSY), or a target on another mount than its directory (EXDEV, where mv
+// copies too). Any other failure is the file system's, and stays one.
+bool renameRefusedForTheFile(int error) {
+  return error == EPERM || error == EBUSY || error == EXDEV;
+}
+
+// The complete temporary file is copied over the target, then removed. A
+// target that does not exist (any more) has no file to be written in place.
+void ReplacingOutputFile::copyOverTarget(int renameError) {
+  struct stat info;
+  if (!renameRefusedForTheFile(renameError) || ::stat(target_.c_str(), &info) != 0)
+    failWithErrno(name(), renameError);
+  kind_ = OutputKind::kFileRefusingRename;
+  note(inPlaceNote(name(), std::string(way().note) + " (" + std::strerror(renameError) + ")"));
+  copyFileOver(temporary_, target_, name());
+  ::unlink(temporary_.c_str());
+}
+
+// The descriptor that path names as the system's own names for open
+// descriptors (/dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N), if it
+// names one. Opening such a path would open the file behind the descriptor
+// afresh, or fail for a pipe: the descriptor itself is written instead.
+std::optional<int> namedDescriptor(const std::string& path) {
+  if (path == "/dev/stdout")
+    return STDOUT_FILENO;
+  if (path == "/dev/stderr")
+    return STDERR_FILENO;
+  for (std::string_view prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+    if (!path.starts_with(prefix) || path.size() == prefix.size() ||
+        path.size() > prefix.size() + 9)
+      continue;
+    std::string_view digits = std::string_view(path).substr(prefix.size());
+    if (digits.find_first_not_of("0123456789") != std::string_view::npos)
+      return std::nullopt;
+    return std::stoi(std::string(digits));
+  }
+  return std::nullopt;
+}
+
 // The path with every symbolic link on its end followed: the file a write
-// through the path would reach, which may not exist yet. info is filled
-// when it does.
+// through the path would reach, which may not exist yet, or a name of an
+// open descriptor (namedDescriptor), which is not followed. info is filled
+// when a file exists there.
 std::string followLinks(const std::string& path, struct stat& info, bool& exists) {
   std::string target = path;
   for (int links = 0; links <= kMostLinks; ++links) {
+    if (namedDescriptor(target))
+      return target;
     if (::lstat(target.c_str(), &info) != 0) {
       if (errno != ENOENT)
         failWithErrno(path, errno);
@@ -348,6 +357,8 @@ std::unique_ptr<OutputFile> openOutputFile(const std::string& path) {
   struct stat info;
   bool exists = false;
   std::string target = followLinks(path, info, exists);
+  if (std::optional<int> fd = namedDescriptor(target))
+    return std::make_unique<DirectOutputFile>(path, *fd);
   if (exists && !S_ISREG(info.st_mode))
     return std::make_unique<DirectOutputFile>(path);
   if (exists)

@@ -20,8 +20,9 @@
 //   Hard links to the previous file keep the previous content.
 // - Where the output's directory takes no new file (ERROR_ACCESS_DENIED) but
 //   the output exists and may be written, it is written in place as before
-//   replacement: opened letting others only read it, emptied by begin() and
-//   written line by line.
+//   replacement, after the note that says so: opened letting others only
+//   read it, emptied by begin() and written as it comes (the rows of a table
+//   copied whole in one write).
 // - Standard output, a pipe, a console or a device (NUL) is written line by
 //   line: the two parts of a line are joined in a buffer kept from line to
 //   line and go out with one WriteFile call. A line longer than
@@ -144,7 +145,13 @@ class DirectOutputFile final : public OutputFile {
       ::CloseHandle(handle_);
   }
 
-  Method method() const override { return onDisk() ? Method::kInPlace : Method::kLineByLine; }
+  // A file on a disk opened by name is one whose directory took no new
+  // file; standard output on one stands where the shell put it.
+  OutputKind kind() const override {
+    if (!onDisk())
+      return OutputKind::kStream;
+    return named_ ? OutputKind::kFileInClosedFolder : OutputKind::kDescriptorOnFile;
+  }
 
   // Only a file on a disk can be the log; a console, a pipe or a device
   // cannot.
@@ -160,7 +167,7 @@ class DirectOutputFile final : public OutputFile {
   }
 
   void begin() override {
-    if (!named_ || !onDisk())
+    if (way().method != Method::kInPlace)
       return;
     LARGE_INTEGER start = {};
     if (::SetFilePointerEx(handle_, start, nullptr, FILE_BEGIN) == 0 ||
@@ -216,7 +223,7 @@ class ReplacingOutputFile final : public OutputFile {
 
   DWORD creationError() const { return creationError_; }
 
-  Method method() const override { return Method::kReplace; }
+  OutputKind kind() const override { return OutputKind::kFile; }
 
   void refuseToOverwrite(const FileStamp& input) const override {
     if (replaced_.stamp)

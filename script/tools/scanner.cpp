@@ -218,12 +218,12 @@ void handleLine(Scan& scan, const Line& line) {
   }
 }
 
-// A replacement is read by nobody before it is complete, so the rows of a
-// table that is not cut go to it many lines with one write. Every other
-// output gets each line with a write of its own, so that a reader sees each
-// line as it comes.
+// An output written in blocks (a replacement, a regular file) is watched by
+// nobody line by line, so the rows of a table that is not cut go to it many
+// lines with one write. A stream gets each line with a write of its own, so
+// that a reader sees each line as it comes.
 bool copiesRowsInBulk(const Scan& scan) {
-  return scan.output->method() == OutputFile::Method::kReplace;
+  return scan.output->way().inBlocks;
 }
 
 // How many of the rows that follow may go uninspected, counted in bulk. The

@@ -57,6 +57,13 @@ void trimLog(const TrimFiles& files, Progress& progress, const NoteSink& note) {
   std::unique_ptr<InputFile> input = files.openLog();
   std::unique_ptr<OutputFile> output = files.openOutput();
   output->refuseToOverwrite(gathered.input);
+  if (note) {
+    output->setNoteSink([&](const std::string& line) {
+      progress.erase();
+      note(line);
+    });
+  }
+  output->announce();
   output->begin();
   progress.beginPass(2, gathered.input.size);
   scanResultAndGenerateOutput(*input, output.get(), false, gathered, progress.readObserver());
