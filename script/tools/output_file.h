@@ -29,9 +29,10 @@
 //
 // On every failure the temporary file is removed, and an OutputFile
 // destroyed without a successful close() removes it too, so that a failing
-// run leaves the previous output byte for byte. When the user interrupts a
-// run, interruption.h removes it. Only a run killed outright (SIGKILL, a
-// power cut) can leave a temporary file behind, never a partial output.
+// run leaves the previous output byte for byte. When a signal or the user
+// interrupts a run, interruption.h removes it. Only a run killed outright
+// (SIGKILL, a power cut) can leave a temporary file behind, never a partial
+// output.
 //
 // Every write is checked, and so is the final close: a run that ends with
 // status 0 has written all of its output.
@@ -50,6 +51,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "input_file.h"
 
@@ -101,8 +104,15 @@ class OutputFile {
   // Bytes written so far.
   uint64_t bytesWritten() const { return bytesWritten_; }
 
+  // The notes the output has for the user since they were last taken, each
+  // one line for standard error: what a replacement could not keep of the
+  // file it replaced (file_attributes.h), once close() has put it in place.
+  std::vector<std::string> takeNotes() { return std::exchange(notes_, {}); }
+
  protected:
   explicit OutputFile(std::string name) : name_(std::move(name)) {}
+
+  void addNote(std::string note) { notes_.push_back(std::move(note)); }
 
   // Writes first and then second, one line's bytes: written out at once,
   // with one system call where the system allows, when the output goes line
@@ -113,6 +123,7 @@ class OutputFile {
  private:
   std::string name_;
   uint64_t bytesWritten_ = 0;
+  std::vector<std::string> notes_;
 };
 
 // The name error messages give standard output.

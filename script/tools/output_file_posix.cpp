@@ -12,7 +12,6 @@
 // always be made again from the log, which is never modified.
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -23,7 +22,9 @@
 #include <vector>
 
 #include "failure.h"
+#include "file_attributes.h"
 #include "interruption.h"
+#include "interruption_posix.h"
 #include "output_file.h"
 
 namespace {
@@ -208,7 +209,7 @@ class ReplacingOutputFile final : public OutputFile {
 
  private:
   void flush();
-  void takeOwnership();
+  std::string takeOwnership();
 
   std::string target_;     // the file replaced: the path with its links followed
   std::string temporary_;  // the temporary file's path
@@ -232,20 +233,16 @@ ReplacingOutputFile::ReplacingOutputFile(const std::string& path, std::string ta
   std::string base = target_.substr(start, kLongestName - kTemporaryExtra);
   std::string pattern = target_.substr(0, start) + "." + base + kTemporarySuffix;
 
-  sigset_t interruptions;
-  sigset_t previous;
-  sigemptyset(&interruptions);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP})
-    sigaddset(&interruptions, signal);
-  ::sigprocmask(SIG_BLOCK, &interruptions, &previous);
-  fd_ = ::mkstemp(pattern.data());
-  if (fd_ >= 0) {
-    temporary_ = pattern;
-    removal_.emplace(temporary_);
-  } else {
-    creationError_ = errno;
+  {
+    InterruptionsHeld held;
+    fd_ = ::mkstemp(pattern.data());
+    if (fd_ >= 0) {
+      temporary_ = pattern;
+      removal_.emplace(temporary_);
+    } else {
+      creationError_ = errno;
+    }
   }
-  ::sigprocmask(SIG_SETMASK, &previous, nullptr);
   if (fd_ >= 0)
     ::fcntl(fd_, F_SETFD, FD_CLOEXEC);
   block_.reserve(kBlock);
@@ -266,24 +263,20 @@ void ReplacingOutputFile::flush() {
   block_.clear();
 }
 
-// The owner first: changing it may clear the set-user-ID and set-group-ID
-// bits, which the mode then sets again. A process that may not give the
-// file its owner (EPERM) still tries the group, and keeps its own when it
-// may not give that either.
-void ReplacingOutputFile::takeOwnership() {
-  if (ownership_.owner && ::fchown(fd_, *ownership_.owner, *ownership_.group) != 0) {
-    if (errno != EPERM)
-      failWithErrno(name(), errno);
-    if (::fchown(fd_, static_cast<uid_t>(-1), *ownership_.group) != 0 && errno != EPERM)
-      failWithErrno(name(), errno);
-  }
+// A new output gets the mode a created file gets; an existing one keeps
+// what file_attributes.h says. Returns the note on what was not kept.
+std::string ReplacingOutputFile::takeOwnership() {
+  if (ownership_.owner)
+    return keepAttributes({target_, *ownership_.owner, *ownership_.group, ownership_.mode}, fd_,
+                          name());
   if (::fchmod(fd_, ownership_.mode) != 0)
     failWithErrno(name(), errno);
+  return "";
 }
 
 void ReplacingOutputFile::close() {
   flush();
-  takeOwnership();
+  std::string notKept = takeOwnership();
   int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0)
@@ -292,6 +285,8 @@ void ReplacingOutputFile::close() {
     failWithErrno(name(), errno);
   renamed_ = true;
   removal_.reset();
+  if (!notKept.empty())
+    addNote(notKept);
 }
 
 // The path with every symbolic link on its end followed: the file a write

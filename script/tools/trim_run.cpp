@@ -38,6 +38,17 @@ void noteLargeResults(const std::string& path, const GatheredLog& gathered, Prog
     note(printableName(path) + ":" + std::to_string(result.line) + ": " + largeResultNote(result));
 }
 
+// What the output could not keep of the file it replaced, on lines of their
+// own as the notes above.
+void noteOutput(OutputFile& output, Progress& progress, const NoteSink& note) {
+  std::vector<std::string> notes = output.takeNotes();
+  if (!note || notes.empty())
+    return;
+  progress.erase();
+  for (const std::string& line : notes)
+    note(line);
+}
+
 }  // namespace
 
 void trimLog(const TrimFiles& files, Progress& progress, const NoteSink& note) {
@@ -62,6 +73,7 @@ void trimLog(const TrimFiles& files, Progress& progress, const NoteSink& note) {
   scanResultAndGenerateOutput(*input, output.get(), false, gathered, progress.readObserver());
   input.reset();
   output->close();
+  noteOutput(*output, progress, note);
 
   RunSummary summary = summaryOfResults(gathered);
   summary.bytesOut = output->bytesWritten();
