@@ -383,6 +383,11 @@ TEST(OutputReplacement, OutputKeepsItsSpecialBitsAclsAndAttributes) {
   if (!fileExists("/usr/bin/setfacl"))
     GTEST_SKIP() << "setfacl is missing (Debian's acl package)";
   const uid_t kNobody = 65534;
+  enum class Folder {
+    kPlain,
+    kDefaultAcl,  // one with a default ACL, which a new file takes
+    kSetGroupId,  // set-group-ID, of group 8765: a new file takes its group
+  };
   struct Case {
     const char* name;
     mode_t mode;
@@ -391,7 +396,7 @@ TEST(OutputReplacement, OutputKeepsItsSpecialBitsAclsAndAttributes) {
     const char* acl;        // setfacl -m's entries, or null
     const char* attribute;  // an extended attribute set to "kept", or null
     bool byNobody;          // the run is nobody's
-    bool directoryAcl;      // the output's directory has a default ACL
+    Folder folder;          // the output's directory
     mode_t expectedMode;
     uid_t expectedOwner;
     gid_t expectedGroup;
@@ -399,33 +404,37 @@ TEST(OutputReplacement, OutputKeepsItsSpecialBitsAclsAndAttributes) {
     std::string note;     // after "streamtrim: <out>: note: replaced without the previous file's "
   };
   const std::vector<Case> cases = {
-      {"set-user-ID", 04755, 0, 0, nullptr, nullptr, false, false, 04755, 0, 0, nullptr, ""},
-      {"set-group-ID of another group", 02750, 0, 8765, nullptr, nullptr, false, false, 02750, 0,
-       8765, nullptr, ""},
-      {"sticky", 01644, 0, 0, nullptr, nullptr, false, false, 01644, 0, 0, nullptr, ""},
-      {"another owner's set-user-ID and set-group-ID", 06755, 4321, 8765, nullptr, nullptr, false,
-       false, 06755, 4321, 8765, nullptr, ""},
-      {"an ACL letting another user read", 0640, 0, 0, "u:4321:r", nullptr, false, false, 0640, 0,
-       0, nullptr, ""},
-      {"an ACL narrower than its group entry", 0660, 0, 0, "u:4321:rw,g::rw,m::r", nullptr, false,
-       false, 0640, 0, 0, nullptr, ""},
-      {"a user attribute", 0644, 0, 0, nullptr, "user.comment", false, false, 0644, 0, 0, nullptr,
+      {"set-user-ID", 04755, 0, 0, nullptr, nullptr, false, Folder::kPlain, 04755, 0, 0, nullptr,
        ""},
-      {"no ACL in a directory with a default ACL", 0640, 0, 0, nullptr, nullptr, false, true, 0640,
-       0, 0, nullptr, ""},
+      {"set-group-ID of another group", 02750, 0, 8765, nullptr, nullptr, false, Folder::kPlain,
+       02750, 0, 8765, nullptr, ""},
+      {"sticky", 01644, 0, 0, nullptr, nullptr, false, Folder::kPlain, 01644, 0, 0, nullptr, ""},
+      {"another owner's set-user-ID and set-group-ID", 06755, 4321, 8765, nullptr, nullptr, false,
+       Folder::kPlain, 06755, 4321, 8765, nullptr, ""},
+      {"an ACL letting another user read", 0640, 0, 0, "u:4321:r", nullptr, false, Folder::kPlain,
+       0640, 0, 0, nullptr, ""},
+      {"an ACL narrower than its group entry", 0660, 0, 0, "u:4321:rw,g::rw,m::r", nullptr, false,
+       Folder::kPlain, 0640, 0, 0, nullptr, ""},
+      {"a user attribute", 0644, 0, 0, nullptr, "user.comment", false, Folder::kPlain, 0644, 0, 0,
+       nullptr, ""},
+      {"no ACL in a directory with a default ACL", 0640, 0, 0, nullptr, nullptr, false,
+       Folder::kDefaultAcl, 0640, 0, 0, nullptr, ""},
       {"nobody's set-user-ID with an ACL", 04750, kNobody, kNobody, "u:4321:r", nullptr, true,
-       false, 04750, kNobody, kNobody, nullptr, ""},
-      {"nobody's set-group-ID of group 0", 02664, kNobody, 0, nullptr, nullptr, true, false, 0664,
-       kNobody, kNobody, nullptr,
+       Folder::kPlain, 04750, kNobody, kNobody, nullptr, ""},
+      {"nobody's set-group-ID of group 0", 02664, kNobody, 0, nullptr, nullptr, true,
+       Folder::kPlain, 0664, kNobody, kNobody, nullptr,
        "group 0 (" + std::string(std::strerror(EPERM)) +
            "), set-group-ID bit (kept only with the group)"},
-      {"root's set-user-ID, written by nobody", 04666, 0, 0, nullptr, nullptr, true, false, 0666,
-       kNobody, kNobody, nullptr,
+      {"root's set-user-ID, written by nobody", 04666, 0, 0, nullptr, nullptr, true, Folder::kPlain,
+       0666, kNobody, kNobody, nullptr,
        "owner 0 (" + std::string(std::strerror(EPERM)) + "), group 0 (" + std::strerror(EPERM) +
            "), set-user-ID bit (kept only with the owner)"},
       {"a security attribute, written by nobody", 0644, kNobody, kNobody, nullptr,
-       "security.streamtrim", true, false, 0644, kNobody, kNobody, "security.streamtrim",
+       "security.streamtrim", true, Folder::kPlain, 0644, kNobody, kNobody, "security.streamtrim",
        "extended attribute security.streamtrim (" + std::string(std::strerror(EPERM)) + ")"},
+      {"nobody's set-group-ID of its folder's group, which nobody is not in", 02664, kNobody, 8765,
+       nullptr, nullptr, true, Folder::kSetGroupId, 0664, kNobody, 8765, nullptr,
+       "set-group-ID bit (cleared by the system)"},
   };
   const std::string log = StreamLog().query(3, 3).text();
   TempDir dir;
@@ -435,7 +444,7 @@ TEST(OutputReplacement, OutputKeepsItsSpecialBitsAclsAndAttributes) {
   std::filesystem::copy_file(STREAMTRIM_BINARY, program);  // the build may be closed to nobody
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string folder = dir.file(c.directoryAcl ? "acl" : "plain");
+    const std::string folder = dir.file("folder");
     std::filesystem::remove_all(folder);
     createDirectory(folder);
     ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
@@ -447,9 +456,13 @@ TEST(OutputReplacement, OutputKeepsItsSpecialBitsAclsAndAttributes) {
       RunResult set = runProgram("/usr/bin/setfacl", {"setfacl", "-m", c.acl, out});
       ASSERT_EQ(set.status, 0) << set.err;
     }
-    if (c.directoryAcl) {
+    if (c.folder == Folder::kDefaultAcl) {
       RunResult set = runProgram("/usr/bin/setfacl", {"setfacl", "-d", "-m", "u:4321:rw", folder});
       ASSERT_EQ(set.status, 0) << set.err;
+    }
+    if (c.folder == Folder::kSetGroupId) {
+      ASSERT_EQ(::chown(folder.c_str(), 0, 8765), 0);
+      ASSERT_EQ(::chmod(folder.c_str(), 02777), 0);
     }
     if (c.attribute && ::setxattr(out.c_str(), c.attribute, "kept", 4, 0) != 0)
       GTEST_SKIP() << "this file system refuses the extended attribute " << c.attribute << ": "
