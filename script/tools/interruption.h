@@ -30,7 +30,8 @@
 // Handles the interruptions from now on. Called once, first thing in main.
 // An interruption that whoever started the program set to be ignored (as
 // nohup does with SIGHUP, or a shell with SIGINT for a background job) stays
-// ignored.
+// ignored, and a POSIX signal that has a handler already (a sanitizer's of
+// SIGSEGV) keeps it.
 void handleInterruptions();
 
 // While it lives, an interruption removes the file at path, a temporary

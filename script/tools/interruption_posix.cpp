@@ -127,10 +127,12 @@ extern "C" void onSignal(int signal) {
 }
 
 // Handles signal as handling says, unless whoever started the program set it
-// to be ignored.
+// to be ignored, or a handler is in place already: a sanitizer's, which
+// reports a fault better than a core dump does.
 void handle(int signal, Handling handling) {
   struct sigaction previous;
-  if (::sigaction(signal, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN)
+  if (::sigaction(signal, nullptr, &previous) != 0 || (previous.sa_flags & SA_SIGINFO) != 0 ||
+      previous.sa_handler != SIG_DFL)
     return;
   struct sigaction action = {};
   action.sa_handler = handling == Handling::kIgnore ? SIG_IGN : onSignal;
