@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -114,24 +116,93 @@ struct Umask {
 
 }  // namespace
 
-// SIGKILL cannot be caught: it may leave the temporary file, with the name
-// the README gives, but never a partial output.
+// While it lives, this process (and so a run it starts) ignores signal.
+struct SignalIgnored {
+  explicit SignalIgnored(int signal) : signal(signal) {
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(signal, &ignore, &previous);
+  }
+  ~SignalIgnored() { ::sigaction(signal, &previous, nullptr); }
+  int signal;
+  struct sigaction previous;
+};
+
+// While it lives, the process's soft limit of resource is value.
+struct ResourceLimit {
+  ResourceLimit(int resource, rlim_t value) : resource(resource) {
+    ::getrlimit(resource, &previous);
+    struct rlimit limit = previous;
+    limit.rlim_cur = value;
+    ::setrlimit(resource, &limit);
+  }
+  ~ResourceLimit() { ::setrlimit(resource, &previous); }
+  int resource;
+  struct rlimit previous;
+};
+
+// Every signal that ends a run in its output pass leaves the previous
+// output, and none of them a temporary file but SIGKILL, which cannot be
+// caught: it may leave one, with the name the README gives, but never a
+// partial output. A signal ignored when the run starts stays ignored, and
+// so is SIGXFSZ: the run then writes its cut, or fails on the file-size
+// limit. The faults are cleaned up after as well (SIGABRT: a sanitizer
+// keeps its own handler of SIGSEGV). A core dump is not wanted here.
 TEST(OutputReplacement, SignalInTheOutputPassLeavesThePreviousOutput) {
+  enum class Start { kPlain, kIgnored, kFileSizeLimit };
+  struct Case {
+    int signal;
+    Start start;
+    int status;
+    bool cut;           // the output holds the cut afterwards, else the previous output
+    std::string error;  // standard error after "streamtrim: <dir>/"
+  };
+  const std::vector<Case> cases = {
+      {SIGINT, Start::kPlain, 128 + SIGINT, false, ""},
+      {SIGTERM, Start::kPlain, 128 + SIGTERM, false, ""},
+      {SIGHUP, Start::kPlain, 128 + SIGHUP, false, ""},
+      {SIGQUIT, Start::kPlain, 128 + SIGQUIT, false, ""},
+      {SIGUSR1, Start::kPlain, 128 + SIGUSR1, false, ""},
+      {SIGUSR2, Start::kPlain, 128 + SIGUSR2, false, ""},
+      {SIGALRM, Start::kPlain, 128 + SIGALRM, false, ""},
+      {SIGRTMIN + 1, Start::kPlain, 128 + SIGRTMIN + 1, false, ""},
+      {SIGABRT, Start::kPlain, 128 + SIGABRT, false, ""},
+      {SIGKILL, Start::kPlain, 128 + SIGKILL, false, ""},
+      {SIGHUP, Start::kIgnored, 0, true, ""},
+      {SIGXFSZ, Start::kPlain, 0, true, ""},
+      {SIGXFSZ, Start::kFileSizeLimit, 1, false, "out.log: " + std::string(std::strerror(EFBIG))},
+  };
+  const std::string& log = copiedLog(500000);
   TempDir dir;
-  writeFile(dir.file("in.log"), copiedLog(500000));
-  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
-    SCOPED_TRACE(strsignal(signal));
+  writeFile(dir.file("in.log"), log);
+  ResourceLimit noCore(RLIMIT_CORE, 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(strsignal(c.signal)) +
+                 (c.start == Start::kIgnored         ? ", ignored at the start"
+                  : c.start == Start::kFileSizeLimit ? ", under a file-size limit"
+                                                     : ""));
     writeFile(dir.file("out.log"), kOldOutput);
-    int pid = -1;
-    if (!startStoppedInOutputPass(dir, dir.file("in.log"), pid))
-      continue;
-    ::kill(pid, signal);
-    ::kill(pid, SIGCONT);
-    EXPECT_EQ(waitForExit(pid), 128 + signal);
-    EXPECT_EQ(readFile(dir.file("out.log")), kOldOutput);
-    EXPECT_EQ(withoutNotes(readFile(dir.file("err"))), "");
+    int status = -1;
+    if (c.start == Start::kFileSizeLimit) {
+      ResourceLimit limit(RLIMIT_FSIZE, 1 << 16);
+      status = waitForExit(start(dir, {dir.file("in.log"), dir.file("out.log")}));
+    } else {
+      std::optional<SignalIgnored> ignored;
+      if (c.start == Start::kIgnored)
+        ignored.emplace(c.signal);
+      int pid = -1;
+      if (!startStoppedInOutputPass(dir, dir.file("in.log"), pid))
+        continue;
+      ::kill(pid, c.signal);
+      ::kill(pid, SIGCONT);
+      status = waitForExit(pid);
+    }
+    EXPECT_EQ(status, c.status);
+    EXPECT_TRUE(readFile(dir.file("out.log")) == (c.cut ? log : kOldOutput));  // no diff of MB
+    EXPECT_EQ(withoutNotes(readFile(dir.file("err"))),
+              c.error.empty() ? "" : "streamtrim: " + dir.file(c.error) + "\n");
     std::vector<std::string> left = temporaryFiles(dir, "out.log");
-    EXPECT_LE(left.size(), signal == SIGKILL ? 1u : 0u);
+    EXPECT_LE(left.size(), c.signal == SIGKILL ? 1u : 0u);
     for (const std::string& name : left) {
       EXPECT_TRUE(std::regex_match(name, std::regex("\\.out\\.log\\.streamtrim-[A-Za-z0-9]{6}")))
           << name;
@@ -285,6 +356,145 @@ TEST(OutputReplacement, OutputKeepsItsLinksPermissionsAndOwner) {
   }
 }
 
+// A file's extended attributes, its ACL (system.posix_acl_access) among
+// them, by name: each value as the kernel gives it.
+std::map<std::string, std::string> extendedAttributes(const std::string& path) {
+  std::map<std::string, std::string> attributes;
+  std::string names(65536, '\0');
+  ssize_t size = ::listxattr(path.c_str(), names.data(), names.size());
+  for (size_t start = 0; size > 0 && start < static_cast<size_t>(size);) {
+    std::string name(names.c_str() + start);
+    start += name.size() + 1;
+    std::string value(65536, '\0');
+    ssize_t length = ::getxattr(path.c_str(), name.c_str(), value.data(), value.size());
+    attributes[name] = value.substr(0, static_cast<size_t>(std::max<ssize_t>(length, 0)));
+  }
+  return attributes;
+}
+
+// What the replacement keeps of a previous file of each kind, and what it
+// does not keep gets one note. Some runs are made by nobody (uid 65534, also
+// in group 8765), who may not give a file away, set a group it is not in,
+// or set a security.* attribute.
+TEST(OutputReplacement, OutputKeepsItsSpecialBitsAclsAndAttributes) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "only root may make files of other owners and run as nobody";
+  if (!fileExists("/usr/bin/setfacl"))
+    GTEST_SKIP() << "setfacl is missing (Debian's acl package)";
+  const uid_t kNobody = 65534;
+  enum class Folder {
+    kPlain,
+    kDefaultAcl,  // one with a default ACL, which a new file takes
+    kSetGroupId,  // set-group-ID, of group 4321: a new file takes its group
+  };
+  struct Case {
+    const char* name;
+    mode_t mode;
+    uid_t owner;
+    gid_t group;
+    const char* acl;        // setfacl -m's entries, or null
+    const char* attribute;  // an extended attribute set to "kept", or null
+    bool byNobody;          // the run is nobody's
+    Folder folder;          // the output's directory
+    mode_t expectedMode;
+    uid_t expectedOwner;
+    gid_t expectedGroup;
+    const char* dropped;  // the attribute not kept, or null
+    std::string note;     // after "streamtrim: <out>: note: replaced without the previous file's "
+  };
+  const std::vector<Case> cases = {
+      {"set-user-ID", 04755, 0, 0, nullptr, nullptr, false, Folder::kPlain, 04755, 0, 0, nullptr,
+       ""},
+      {"set-group-ID of another group", 02750, 0, 8765, nullptr, nullptr, false, Folder::kPlain,
+       02750, 0, 8765, nullptr, ""},
+      {"sticky", 01644, 0, 0, nullptr, nullptr, false, Folder::kPlain, 01644, 0, 0, nullptr, ""},
+      {"another owner's set-user-ID and set-group-ID", 06755, 4321, 8765, nullptr, nullptr, false,
+       Folder::kPlain, 06755, 4321, 8765, nullptr, ""},
+      {"an ACL letting another user read", 0640, 0, 0, "u:4321:r", nullptr, false, Folder::kPlain,
+       0640, 0, 0, nullptr, ""},
+      {"a user attribute", 0644, 0, 0, nullptr, "user.comment", false, Folder::kPlain, 0644, 0, 0,
+       nullptr, ""},
+      {"no ACL in a directory with a default ACL", 0640, 0, 0, nullptr, nullptr, false,
+       Folder::kDefaultAcl, 0640, 0, 0, nullptr, ""},
+      {"nobody's set-user-ID with an ACL", 04750, kNobody, kNobody, "u:4321:r", nullptr, true,
+       Folder::kPlain, 04750, kNobody, kNobody, nullptr, ""},
+      {"nobody's set-group-ID of group 0", 02664, kNobody, 0, nullptr, nullptr, true,
+       Folder::kPlain, 0664, kNobody, kNobody, nullptr,
+       "group 0 (" + std::string(std::strerror(EPERM)) +
+           "), set-group-ID bit (kept only with the group)"},
+      {"root's set-user-ID, written by nobody", 04666, 0, 0, nullptr, nullptr, true, Folder::kPlain,
+       0666, kNobody, kNobody, nullptr,
+       "owner 0 (" + std::string(std::strerror(EPERM)) + "), group 0 (" + std::strerror(EPERM) +
+           "), set-user-ID bit (kept only with the owner)"},
+      {"a security attribute, written by nobody", 0644, kNobody, kNobody, nullptr,
+       "security.streamtrim", true, Folder::kPlain, 0644, kNobody, kNobody, "security.streamtrim",
+       "extended attribute security.streamtrim (" + std::string(std::strerror(EPERM)) + ")"},
+      {"nobody's set-group-ID of its folder's group, which nobody is not in", 02664, kNobody, 4321,
+       nullptr, nullptr, true, Folder::kSetGroupId, 0664, kNobody, 4321, nullptr,
+       "set-group-ID bit (cleared by the system)"},
+      {"root's set-group-ID of a group of nobody's, written by nobody", 02664, 0, 8765, nullptr,
+       nullptr, true, Folder::kPlain, 02664, kNobody, 8765, nullptr,
+       "owner 0 (" + std::string(std::strerror(EPERM)) + ")"},
+  };
+  const std::string log = StreamLog().query(3, 3).text();
+  TempDir dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+  writeFile(dir.file("in.log"), log);
+  const std::string program = dir.file("streamtrim");
+  std::filesystem::copy_file(STREAMTRIM_BINARY, program);  // the build may be closed to nobody
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string folder = dir.file("folder");
+    std::filesystem::remove_all(folder);
+    createDirectory(folder);
+    ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+    const std::string out = folder + "/out.log";
+    writeFile(out, kOldOutput);
+    ASSERT_EQ(::chown(out.c_str(), c.owner, c.group), 0);
+    ASSERT_EQ(::chmod(out.c_str(), c.mode), 0);
+    if (c.acl) {
+      RunResult set = runProgram("/usr/bin/setfacl", {"setfacl", "-m", c.acl, out});
+      ASSERT_EQ(set.status, 0) << set.err;
+    }
+    if (c.folder == Folder::kDefaultAcl) {
+      RunResult set = runProgram("/usr/bin/setfacl", {"setfacl", "-d", "-m", "u:4321:rw", folder});
+      ASSERT_EQ(set.status, 0) << set.err;
+    }
+    if (c.folder == Folder::kSetGroupId) {
+      ASSERT_EQ(::chown(folder.c_str(), 0, 4321), 0);
+      ASSERT_EQ(::chmod(folder.c_str(), 02777), 0);
+    }
+    if (c.attribute && ::setxattr(out.c_str(), c.attribute, "kept", 4, 0) != 0)
+      GTEST_SKIP() << "this file system refuses the extended attribute " << c.attribute << ": "
+                   << std::strerror(errno);
+    std::map<std::string, std::string> expected = extendedAttributes(out);
+    if (c.dropped)
+      expected.erase(c.dropped);
+    std::vector<std::string> command;
+    if (c.byNobody)
+      command = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--groups=8765"};
+    std::istringstream emulator(emulatorPrefix());
+    for (std::string word; emulator >> word;)
+      command.push_back(word);
+    command.insert(command.end(), {program, dir.file("in.log"), out});
+    RunResult result = runProgram(command.front(), command);  // argv[0] included
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, c.note.empty() ? ""
+                                         : "streamtrim: " + out +
+                                               ": note: replaced without the previous file's " +
+                                               c.note + "\n");
+    EXPECT_EQ(readFile(out), log);
+    struct stat info;
+    ASSERT_EQ(::stat(out.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, c.expectedMode) << std::oct << (info.st_mode & 07777);
+    EXPECT_EQ(info.st_uid, c.expectedOwner);
+    EXPECT_EQ(info.st_gid, c.expectedGroup);
+    EXPECT_EQ(extendedAttributes(out), expected);
+    EXPECT_EQ(expected.count("system.posix_acl_access"), c.acl ? 1u : 0u);
+    EXPECT_EQ(expected.count(c.attribute ? c.attribute : ""), c.attribute && !c.dropped ? 1u : 0u);
+  }
+}
+
 // A file its owner made read-only is refused as the output, as it was when
 // the output was written in place, although its directory would take the
 // replacement. Root may write any file, so root runs it as nobody.
@@ -342,33 +552,38 @@ TEST(OutputReplacement, WrittenInPlaceWhereTheDirectoryTakesNoNewFile) {
 }
 
 // The cut log goes to a pipe that the test stops reading once the status
-// line shows: the run waits there to write, and is interrupted.
+// line shows: the run waits there to write, and is interrupted, by Ctrl+C
+// or by Ctrl+\ (SIGQUIT).
 TEST(Interruption, ErasesTheStatusLineAndEndsByTheSignal) {
   TempDir dir;
   writeFile(dir.file("in.log"), copiedLog(500000));
-  PseudoTerminal terminal;
-  Pipe output;
-  int pid = startStreamtrim({dir.file("in.log")}, output.fds[1], terminal.terminal());
-  closeDescriptor(output.fds[1]);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1300));
-  std::string shown;
-  char bytes[65536];
-  while (shown.find("\rstreamtrim: pass 2/2 ") == std::string::npos) {
-    ASSERT_GE(waitForInput({output.fds[0], terminal.master()}, 60000), 0) << "the run hangs";
-    if (waitForInput({output.fds[0]}, 0) == 0) {
-      ASSERT_GT(readDescriptor(output.fds[0], bytes, sizeof bytes), 0) << "the cut log ended";
+  ResourceLimit noCore(RLIMIT_CORE, 0);
+  for (int signal : {SIGINT, SIGQUIT}) {
+    SCOPED_TRACE(strsignal(signal));
+    PseudoTerminal terminal;
+    Pipe output;
+    int pid = startStreamtrim({dir.file("in.log")}, output.fds[1], terminal.terminal());
+    closeDescriptor(output.fds[1]);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+    std::string shown;
+    char bytes[65536];
+    while (shown.find("\rstreamtrim: pass 2/2 ") == std::string::npos) {
+      ASSERT_GE(waitForInput({output.fds[0], terminal.master()}, 60000), 0) << "the run hangs";
+      if (waitForInput({output.fds[0]}, 0) == 0) {
+        ASSERT_GT(readDescriptor(output.fds[0], bytes, sizeof bytes), 0) << "the cut log ended";
+      }
+      if (waitForInput({terminal.master()}, 0) == 0)
+        shown.append(bytes, static_cast<size_t>(std::max<long>(
+                                0, readDescriptor(terminal.master(), bytes, sizeof bytes))));
     }
-    if (waitForInput({terminal.master()}, 0) == 0)
-      shown.append(bytes, static_cast<size_t>(std::max<long>(
-                              0, readDescriptor(terminal.master(), bytes, sizeof bytes))));
+    ::kill(pid, signal);
+    EXPECT_EQ(waitForExit(pid), 128 + signal);
+    // The terminal stays open here, so that nothing the run wrote is lost.
+    while (!shown.ends_with("\r\x1b[K") && waitForInput({terminal.master()}, 5000) == 0) {
+      long got = readDescriptor(terminal.master(), bytes, sizeof bytes);
+      ASSERT_GT(got, 0);
+      shown.append(bytes, static_cast<size_t>(got));
+    }
+    EXPECT_TRUE(shown.ends_with("\r\x1b[K")) << shown;
   }
-  ::kill(pid, SIGINT);
-  EXPECT_EQ(waitForExit(pid), 128 + SIGINT);
-  // The terminal stays open here, so that nothing the run wrote is lost.
-  while (!shown.ends_with("\r\x1b[K") && waitForInput({terminal.master()}, 5000) == 0) {
-    long got = readDescriptor(terminal.master(), bytes, sizeof bytes);
-    ASSERT_GT(got, 0);
-    shown.append(bytes, static_cast<size_t>(got));
-  }
-  EXPECT_TRUE(shown.ends_with("\r\x1b[K")) << shown;
 }

@@ -1,6 +1,8 @@
-// What a run leaves when the user interrupts it: on POSIX systems SIGINT
-// (Ctrl+C), SIGTERM and SIGHUP (the terminal closed); on Windows Ctrl+C,
-// Ctrl+Break and closing the console.
+// What a run leaves when it is interrupted: on POSIX systems by any signal
+// that would end it (SIGINT from Ctrl+C, SIGTERM, SIGHUP when the terminal
+// closes, SIGQUIT, SIGUSR1, SIGALRM and the others listed in
+// interruption_posix.cpp); on Windows by Ctrl+C, Ctrl+Break and closing the
+// console.
 //
 // An interrupted run removes the temporary file of the output it was
 // writing (output_file.h), so that the output path keeps its previous file,
@@ -8,7 +10,11 @@
 // shell's prompt starts on a clean row. It then ends as the interruption
 // would have ended it without streamtrim's handling: on POSIX by the same
 // signal, so that the shell sees the usual status (130 for SIGINT, 143 for
-// SIGTERM, 129 for SIGHUP) and a script that started it stops as well.
+// SIGTERM, 129 for SIGHUP) and a script that started it stops as well, and
+// a core is dumped where the signal's default action dumps one. A program
+// fault (SIGSEGV, SIGABRT, ...) is handled the same way. SIGXFSZ (a file
+// grown past `ulimit -f`) is ignored instead, so that the write fails and the
+// run ends with that failure, its previous output kept.
 //
 // The handling runs at any moment of the run, possibly inside a write of
 // the main program: it does no more than remove a file whose name was
@@ -24,7 +30,8 @@
 // Handles the interruptions from now on. Called once, first thing in main.
 // An interruption that whoever started the program set to be ignored (as
 // nohup does with SIGHUP, or a shell with SIGINT for a background job) stays
-// ignored.
+// ignored, and a POSIX signal that has a handler already (a sanitizer's of
+// SIGSEGV) keeps it.
 void handleInterruptions();
 
 // While it lives, an interruption removes the file at path, a temporary

@@ -111,7 +111,10 @@ class OutputFile {
   virtual OutputKind kind() const = 0;
   Way way() const { return outputWay(kind()); }
 
-  // Where notes go: each one line, for standard error. None by default.
+  // Where notes go: each one line, for standard error. None by default. An
+  // output written in place says so before the output pass (announce()); a
+  // replacement that could not keep all of the previous file's attributes
+  // says what it lost once it is in place (file_attributes.h).
   void setNoteSink(std::function<void(const std::string&)> sink) { noteSink_ = std::move(sink); }
 
   // Gives the note of an output written in place, when its kind has one:

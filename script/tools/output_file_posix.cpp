@@ -16,7 +16,6 @@
 // for a pipe on Linux): the descriptor is written, as standard output is.
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,7 +24,9 @@
 #include <optional>
 
 #include "failure.h"
+#include "file_attributes.h"
 #include "interruption.h"
+#include "interruption_posix.h"
 #include "output_file.h"
 #include "output_writes_posix.h"
 
@@ -182,7 +183,7 @@ class ReplacingOutputFile final : public OutputFile {
   void write(std::string_view first, std::string_view second) override;
 
  private:
-  void takeOwnership();
+  std::string takeOwnership();
   void copyOverTarget(int renameError);
 
   std::string target_;     // the file replaced: the path with its links followed
@@ -208,20 +209,16 @@ ReplacingOutputFile::ReplacingOutputFile(const std::string& path, std::string ta
   std::string base = target_.substr(start, kLongestName - kTemporaryExtra);
   std::string pattern = target_.substr(0, start) + "." + base + kTemporarySuffix;
 
-  sigset_t interruptions;
-  sigset_t previous;
-  sigemptyset(&interruptions);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP})
-    sigaddset(&interruptions, signal);
-  ::sigprocmask(SIG_BLOCK, &interruptions, &previous);
-  fd_ = ::mkstemp(pattern.data());
-  if (fd_ >= 0) {
-    temporary_ = pattern;
-    removal_.emplace(temporary_);
-  } else {
-    creationError_ = errno;
+  {
+    InterruptionsHeld held;
+    fd_ = ::mkstemp(pattern.data());
+    if (fd_ >= 0) {
+      temporary_ = pattern;
+      removal_.emplace(temporary_);
+    } else {
+      creationError_ = errno;
+    }
   }
-  ::sigprocmask(SIG_SETMASK, &previous, nullptr);
   if (fd_ >= 0)
     ::fcntl(fd_, F_SETFD, FD_CLOEXEC);
 }
@@ -230,32 +227,33 @@ void ReplacingOutputFile::write(std::string_view first, std::string_view second)
   blocks_.write(fd_, name(), first, second);
 }
 
-// The owner first: changing it may clear the set-user-ID and set-group-ID
-// bits, which the mode then sets again. A process that may not give the
-// file its owner (EPERM) still tries the group, and keeps its own when it
-// may not give that either.
-void ReplacingOutputFile::takeOwnership() {
-  if (ownership_.owner && ::fchown(fd_, *ownership_.owner, *ownership_.group) != 0) {
-    if (errno != EPERM)
-      failWithErrno(name(), errno);
-    if (::fchown(fd_, static_cast<uid_t>(-1), *ownership_.group) != 0 && errno != EPERM)
-      failWithErrno(name(), errno);
-  }
+// A new output gets the mode a created file gets; an existing one keeps
+// what file_attributes.h says. Returns the note on what was not kept.
+std::string ReplacingOutputFile::takeOwnership() {
+  if (ownership_.owner)
+    return keepAttributes({target_, *ownership_.owner, *ownership_.group, ownership_.mode}, fd_,
+                          name());
   if (::fchmod(fd_, ownership_.mode) != 0)
     failWithErrno(name(), errno);
+  return "";
 }
 
 void ReplacingOutputFile::close() {
   blocks_.flush(fd_, name());
-  takeOwnership();
+  std::string notKept = takeOwnership();
   int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0)
     failWithErrno(name(), errno);
-  if (::rename(temporary_.c_str(), target_.c_str()) != 0)
+  bool renamed = ::rename(temporary_.c_str(), target_.c_str()) == 0;
+  if (!renamed)
     copyOverTarget(errno);
   placed_ = true;
   removal_.reset();
+  // A file copied over keeps its own attributes: only a renamed one can
+  // have lost some.
+  if (renamed && !notKept.empty())
+    note(notKept);
 }
 
 // Whether a failed rename over the target means that the system keeps that

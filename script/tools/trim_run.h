@@ -36,7 +36,9 @@ using NoteSink = std::function<void(const std::string& line)>;
 // summary there. Each result that stays whole though it looks too large
 // (large_results.h) goes to note as "<log>:<line>: note: ...", once the
 // gathering pass has read the log, the status line erased first; so does an
-// output written in place ("<output>: note: written in place, ..."). Throws a Failure when a file
+// output written in place ("<output>: note: written in place, ..."), before
+// the output pass, and what a replaced output could not keep of the previous
+// file (file_attributes.h), once the cut is in place. Throws a Failure when a file
 // cannot be opened, read, written or closed, when the log is no log to cut (a compressed file or an
 // archive, a log in UTF-16, a log that is cut already), when the output is the log, or when the log
 // changes during the run; the refusals come before the output is opened.
