@@ -165,7 +165,8 @@ void CutResultCheck::finish(bool atEnd, uint64_t line) {
   report.rows = shape_.rows();
   report.shape = shapeOk_ ? Verdict::kPassed : Verdict::kFailed;
   if (replay_) {
-    SampleReplay::Outcome sample = replay_->cutResult(queryNr_, shape_, shapeOk_);
+    SampleReplay::Outcome sample =
+        replay_->cutResult(queryNr_, shape_, shapeOk_, original_ ? original_->resultRows() : 0);
     report.sample = sample.verdict;
     problems_.inResult(sample.problem);
   }
