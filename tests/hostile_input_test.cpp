@@ -136,8 +136,9 @@ TEST(HostileInput, OverflowingQueryNumbersNeverWrapToACutQuery) {
 TEST(HostileInput, LogChangingWhileReadIsReported) {
   TempDir dir;
   std::string path = dir.file("in.log");
-  // An uncut result of 2.6 MB, its note that it stays whole left aside.
-  std::string log = header("3") + rows(300000);
+  // An uncut result of 2.6 MB in few lines, each written on its own to the
+  // pipe.
+  std::string log = header("3") + rows(4000, "x|" + std::string(640, 'y') + "|");
   auto grow = [](const std::string& p) { appendFile(p, "x|more\n"); };
   auto shrink = [](const std::string& p) {
     std::filesystem::resize_file(fsPath(p), fileSize(p) - 10);
