@@ -426,6 +426,15 @@ TEST(VerifyTampered, NearMissesAreRejectedAtTheirLine) {
                  {m - 1, "expected line", kAgainstOriginal}};
        },
        {2, 2, 2, 2}},
+      {"a marker and a row after a cut result's last row",
+       [&](Lines& l) -> std::vector<Named> {
+         size_t last = find(l, " [row: 12000]");
+         size_t m = insertMarker(l, last, 3);
+         l.insert(l.begin() + static_cast<long>(last) + 4, keptRow(12004));
+         return {{m, "expected deletion markers only inside cut results", kAlone},
+                 {m - 1, "expected line", kAgainstOriginal}};
+       },
+       {2, 2, 2, 2}},
       {"a marker in a query's text",
        [&](Lines& l) -> std::vector<Named> {
          size_t m = insertMarker(l, find(l, "-- TPC-H Query 7", 0, true), 1);
@@ -441,6 +450,22 @@ TEST(VerifyTampered, NearMissesAreRejectedAtTheirLine) {
                   kEveryMode}};
        },
        {1, 1, 1, 1}},
+      {"one numbered row more after the last block, past an empty line",
+       [](Lines& l) -> std::vector<Named> {
+         size_t last = find(l, " [row: 12000]");
+         l.insert(l.begin() + static_cast<long>(last) + 1, {"", keptRow(12001)});
+         return {{last + 3, "found row 12001 outside", kAlone},
+                 {last + 2, "expected line", kAgainstOriginal}};
+       },
+       {2, 2, 2, 2}},
+      {"one numbered row more after a cut result's footer",
+       [](Lines& l) -> std::vector<Named> {
+         size_t footer = find(l, "(12000 rows)");
+         l.insert(l.begin() + static_cast<long>(footer) + 1, keptRow(12001));
+         return {{footer + 2, "found row 12001 outside", kAlone},
+                 {footer + 2, "expected line", kAgainstOriginal}};
+       },
+       {2, 2, 2, 2}},
       {"the last row left out",
        [](Lines& l) -> std::vector<Named> {
          size_t last = find(l, " [row: 12000]");
