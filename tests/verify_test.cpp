@@ -327,7 +327,8 @@ size_t moveDrawnRowUp(Lines& l, size_t from) {
 
 // The modes of kModes, one bit each, as a near-miss names its problems in.
 constexpr unsigned kStrictAlone = 1, kAnyAlone = 2, kStrictOriginal = 4, kAnyOriginal = 8;
-constexpr unsigned kAlone = kStrictAlone | kAnyAlone, kAgainstOriginal = ~kAlone & 15,
+constexpr unsigned kAlone = kStrictAlone | kAnyAlone,
+                   kAgainstOriginal = kStrictOriginal | kAnyOriginal,
                    kStrict = kStrictAlone | kStrictOriginal, kEveryMode = 15;
 
 struct Named {

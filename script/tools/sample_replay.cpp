@@ -58,6 +58,7 @@ SampleReplay::Outcome SampleReplay::cutResult(int32_t queryNr, const CutShape& s
     return {};
   if (asDrawn)
     return {Verdict::kPassed, {}};
+  // A shape that passed holds as many drawn rows as the draw: one differs.
   return {Verdict::kFailed,
           {kept[differs].line, "expected row " + number(drawn[differs]) +
                                    ", the next row of streamtrim's sample, found row " +
