@@ -1,4 +1,5 @@
-// The numbered reader's look-ahead, which the checker's walk over a deletion
+// The shape of one cut result at the small sizes the fuzz targets use, the
+// numbered reader's look-ahead, which the checker's walk over a deletion
 // marker and its comparison with the original rest on, and the pipes it
 // reads logs from. (The comparison and the replay of the draw are held to
 // end-to-end tampering in verify_test.cpp and to the fuzz targets.)
@@ -8,11 +9,13 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "cut_shape.h"
 #include "failure.h"
 #include "memory_file.h"
 #include "numbered_line_reader.h"
@@ -102,5 +105,50 @@ TEST(PipeInputFile, ReadsWhereItStandsAndItsFirstBytesAgain) {
       EXPECT_GT(count, 0u);
       EXPECT_EQ(got.substr(0, count), bytes.substr(offset, count));
     }
+  }
+}
+
+// Sizes at which a cut keeps rows 1 and 2, two drawn rows and the last two
+// rows of a result of more than 10. Each near-miss is named at its event (a
+// row number, or "m" and a marker's count), or at the end of the result, and
+// rows() reads the row count the replay of the draw goes by.
+TEST(CutShape, NearMissesAreNamedAtTheirEventAndTheRowCountStaysReadable) {
+  const CutSizes sizes{10, 2, 2};
+  struct Case {
+    const char* events;
+    size_t named;  // 1-based event (one past the last: the end); 0 for none
+    const char* says;
+    uint64_t rows;
+  };
+  const Case cases[] = {
+      {"1 2 m2 5 m3 9 m3 13 14", 0, "", 14},
+      {"1 m0 2 m2 5 m3 9 m3 13 14", 2, "(rows 1 to 2 are all kept)", 14},
+      {"1 2 m2 5 m3 9 m3 13 m0 14", 9, "(the last 2 rows are all kept)", 14},
+      {"1 2 3 m3 7 m3 11 12", 3, "expected a deletion marker after row 2, found row 3", 12},
+      {"1 2 m0 3 m3 7 m3 11 12", 3, "found a marker for 0 rows", 12},
+      {"1 2 m3 5 m3 9 m3 13 14", 3, "expected a marker for 2 deleted rows", 14},
+      {"1 2 m2 5 m3 9 m3 13 14 15", 10, "to end after 6 kept rows, found row 15", 14},
+      {"1 2 m2 5 m3 9 m3 13", 9, "expected 6 kept rows in a cut result, found 5", 0},
+      {"1 2 m1 4 m1 6 m2 9 10", 9, "more than 10 rows, found one of 10", 10},
+      {"1 2 m2 5 m3 9 m3 13 14 m1", 10, "(the last 2 rows are all kept)", 14},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.events);
+    CutShape shape(sizes);
+    ShapeProblem first;
+    std::istringstream events(c.events);
+    uint64_t line = 0;
+    for (std::string event; events >> event;) {
+      ++line;
+      ShapeProblem problem = event[0] == 'm' ? shape.marker(std::stoull(event.substr(1)), line)
+                                             : shape.row(std::stoull(event), line);
+      if (!first)
+        first = problem;
+    }
+    if (!first)
+      first = shape.finish(true, line + 1);
+    EXPECT_EQ(first.line, c.named) << first.what;
+    EXPECT_NE(first.what.find(c.says), std::string::npos) << first.what;
+    EXPECT_EQ(shape.rows(), c.rows);
   }
 }

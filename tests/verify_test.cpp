@@ -2,7 +2,9 @@
 // against their originals, names the line of each kind of tampering, and
 // tells a check it could not make from a violation.
 
+#include <array>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,8 +44,13 @@ size_t find(const Lines& lines, std::string_view what, size_t from = 0, bool sta
   return lines.size() - 1;
 }
 
-size_t firstMarker(const Lines& lines) {
-  return find(lines, "----------- deleted ", 0, true);
+size_t firstMarker(const Lines& lines, size_t from = 0) {
+  return find(lines, "----------- deleted ", from, true);
+}
+
+// The number a kept row ends with, " [row: N]".
+uint64_t rowNumber(const std::string& keptRow) {
+  return std::stoull(keptRow.substr(keptRow.rfind(' ') + 1));
 }
 
 struct Logs {
@@ -303,97 +310,265 @@ size_t insertMarker(Lines& l, size_t i, uint64_t deleted) {
   return i + 3;
 }
 
+// Moves the first drawn row after line index `from` that has room for it one
+// row up, its markers recounted: a cut of the right shape and of the
+// original's rows whose sample is not the tool's. Returns its 1-based line.
+size_t moveDrawnRowUp(Lines& l, size_t from) {
+  for (size_t m = firstMarker(l, from);; m = firstMarker(l, m + 1)) {
+    if (markerCount(l[m + 4]) < 2)
+      continue;  // the next row would be its neighbour
+    uint64_t row = rowNumber(l[m + 2]) + 1;
+    l[m] = marker(markerCount(l[m]) + 1);
+    l[m + 2] = keptRow(row);
+    l[m + 4] = marker(markerCount(l[m + 4]) - 1);
+    return m + 3;
+  }
+}
+
+// The modes of kModes, one bit each, as a near-miss names its problems in.
+constexpr unsigned kStrictAlone = 1, kAnyAlone = 2, kStrictOriginal = 4, kAnyOriginal = 8;
+constexpr unsigned kAlone = kStrictAlone | kAnyAlone,
+                   kAgainstOriginal = kStrictOriginal | kAnyOriginal,
+                   kStrict = kStrictAlone | kStrictOriginal, kEveryMode = 15;
+
+struct Named {
+  size_t line;  // 1-based, in the cut log
+  const char* says;
+  unsigned modes;  // where the check names it
+};
+
 }  // namespace
 
-// Edits a checker that miscounted by one, or took a wrong cutter's habit for
-// the rule, would let through: each is one problem, named at its line, and
-// the log's other cut results still pass, alone strictly and for any sample.
+// Edits a checker that miscounted by one, took a wrong cutter's habit for the
+// rule, or lost its draw's step would let through: each named at its line in
+// every mode that can see it, one problem per cut result, and the log's other
+// cut result still passing, its sample checked wherever the draw can keep
+// step: with the original, whose row count the tool drew for, or alone when
+// the tampered result's drawn rows confirm the row count it shows.
 TEST(VerifyTampered, NearMissesAreRejectedAtTheirLine) {
   struct NearMiss {
     const char* name;
-    std::function<size_t(Lines&)> apply;  // returns the 1-based line to be named
-    const char* says;
-    int okCuts;                     // cut results that still pass
-    bool anySampleAccepts = false;  // a result left whole, which only a strict check refuses
+    std::function<std::vector<Named>(Lines&)> apply;
+    std::array<int, 4> okCuts;  // in each of kModes, cut results that pass with their sample
   };
+  const std::string log =
+      StreamLog().query(3, 5).query(16, 12000).query(20, 10001).query(7, 2).text();
+  // The same log whose first cut result has one row more: the draw the cut
+  // shows when its last block is renumbered one up.
+  const Lines drawnFor12001 = [] {
+    Logs other(StreamLog().query(3, 5).query(16, 12001).query(20, 10001).query(7, 2).text());
+    return splitLines(readFile(other.cut));
+  }();
+  const char* const kFirstBlockMarker = "(rows 1 to 1000 are all kept), found a deletion marker";
+  const char* const kLastBlockMarker = "(the last 1000 rows are all kept), found a deletion marker";
+  const char* const kNotTheSample = ", the next row of streamtrim's sample, found row ";
   const std::vector<NearMiss> nearMisses = {
       {"a marker counting one row too few",
-       [](Lines& l) {
+       [](Lines& l) -> std::vector<Named> {
          size_t m = firstMarker(l);
          l[m] = marker(markerCount(l[m]) - 1);
-         return m + 1;
+         return {{m + 1, "expected a marker for", kEveryMode}};
        },
-       "expected a marker for", 1},
+       {1, 1, 1, 1}},
       {"the marker before the last block counting one row too many",
-       [](Lines& l) {
+       [](Lines& l) -> std::vector<Named> {
          size_t m = find(l, " [row: 11001]") - 2;
          l[m] = marker(markerCount(l[m]) + 1);
-         return m + 1;
+         return {{m + 1, "expected a marker for", kEveryMode}};
        },
-       "expected a marker for", 1},
+       {1, 1, 1, 1}},
       {"a marker for 0 rows between two rows of the first block",
-       [](Lines& l) { return insertMarker(l, find(l, " [row: 500]"), 0); },
-       "(rows 1 to 1000 are all kept), found a deletion marker", 1},
+       [&](Lines& l) -> std::vector<Named> {
+         return {{insertMarker(l, find(l, " [row: 500]"), 0), kFirstBlockMarker, kEveryMode}};
+       },
+       {1, 1, 1, 1}},
+      {"a marker before row 1000",
+       [&](Lines& l) -> std::vector<Named> {
+         return {{insertMarker(l, find(l, " [row: 999]"), 3), kFirstBlockMarker, kEveryMode}};
+       },
+       {1, 1, 1, 1}},
+      {"a marker between the first and the second row of the last block",
+       [&](Lines& l) -> std::vector<Named> {
+         return {{insertMarker(l, find(l, " [row: 11001]"), 3), kLastBlockMarker, kEveryMode}};
+       },
+       {1, 1, 1, 1}},
+      {"the same, and a drawn row of the next cut result moved by one",
+       [&](Lines& l) -> std::vector<Named> {
+         size_t m = insertMarker(l, find(l, " [row: 11001]"), 3);
+         return {
+             {m, kLastBlockMarker, kEveryMode},
+             {moveDrawnRowUp(l, find(l, "-- TPC-H Query 20", 0, true)), kNotTheSample, kStrict}};
+       },
+       {0, 1, 0, 1}},
+      {"row 1001 kept as a random row without a marker",
+       [](Lines& l) -> std::vector<Named> {
+         size_t m = firstMarker(l);
+         uint64_t drawn = rowNumber(l[m + 2]);
+         l[m + 2] = keptRow(1001);
+         l[m + 4] = marker(markerCount(l[m + 4]) + drawn - 1001);
+         l.erase(l.begin() + static_cast<long>(m) - 1, l.begin() + static_cast<long>(m) + 2);
+         return {{m, "expected a deletion marker after row 1000, found row 1001", kEveryMode}};
+       },
+       {0, 1, 1, 1}},
       {"a marker for 0 rows before row 1001 kept as a random row",
-       [](Lines& l) {
+       [](Lines& l) -> std::vector<Named> {
          size_t m = firstMarker(l);
          uint64_t drawn = markerCount(l[m]) + 1001;  // the first random row
          l[m] = marker(0);
          l[m + 2] = keptRow(1001);
          l[m + 4] = marker(markerCount(l[m + 4]) + drawn - 1001);
-         return m + 1;
+         return {{m + 1, "found a marker for 0 rows", kEveryMode}};
        },
-       "found a marker for 0 rows", 1},
+       {0, 1, 1, 1}},
       {"a marker after a cut result's last row",
-       [](Lines& l) { return insertMarker(l, find(l, " [row: 12000]"), 3); },
-       "expected deletion markers only inside cut results", 2},
+       [&](Lines& l) -> std::vector<Named> {
+         size_t m = insertMarker(l, find(l, " [row: 12000]"), 3);
+         return {{m, "expected deletion markers only inside cut results", kAlone},
+                 {m - 1, "expected line", kAgainstOriginal}};
+       },
+       {2, 2, 2, 2}},
+      {"a marker and a row after a cut result's last row",
+       [&](Lines& l) -> std::vector<Named> {
+         size_t last = find(l, " [row: 12000]");
+         size_t m = insertMarker(l, last, 3);
+         l.insert(l.begin() + static_cast<long>(last) + 4, keptRow(12004));
+         return {{m, "expected deletion markers only inside cut results", kAlone},
+                 {m - 1, "expected line", kAgainstOriginal}};
+       },
+       {2, 2, 2, 2}},
       {"a marker in a query's text",
-       [](Lines& l) { return insertMarker(l, find(l, "-- TPC-H Query 7", 0, true), 1); },
-       "expected deletion markers only inside cut results", 2},
+       [&](Lines& l) -> std::vector<Named> {
+         size_t m = insertMarker(l, find(l, "-- TPC-H Query 7", 0, true), 1);
+         return {{m, "expected deletion markers only inside cut results", kAlone},
+                 {m - 1, "expected line", kAgainstOriginal}};
+       },
+       {2, 2, 2, 2}},
+      {"one numbered row more after the last block",
+       [](Lines& l) -> std::vector<Named> {
+         size_t last = find(l, " [row: 12000]");
+         l.insert(l.begin() + static_cast<long>(last) + 1, keptRow(12001));
+         return {{last + 2, "expected the cut result to end after 3000 kept rows, found row 12001",
+                  kEveryMode}};
+       },
+       {1, 1, 1, 1}},
+      {"one numbered row more after the last block, past an empty line",
+       [](Lines& l) -> std::vector<Named> {
+         size_t last = find(l, " [row: 12000]");
+         l.insert(l.begin() + static_cast<long>(last) + 1, {"", keptRow(12001)});
+         return {{last + 3, "found row 12001 outside", kAlone},
+                 {last + 2, "expected line", kAgainstOriginal}};
+       },
+       {2, 2, 2, 2}},
+      {"one numbered row more after a cut result's footer",
+       [](Lines& l) -> std::vector<Named> {
+         size_t footer = find(l, "(12000 rows)");
+         l.insert(l.begin() + static_cast<long>(footer) + 1, keptRow(12001));
+         return {{footer + 2, "found row 12001 outside", kAlone},
+                 {footer + 2, "expected line", kAgainstOriginal}};
+       },
+       {2, 2, 2, 2}},
+      {"the last row left out",
+       [](Lines& l) -> std::vector<Named> {
+         size_t last = find(l, " [row: 12000]");
+         l.erase(l.begin() + static_cast<long>(last));
+         return {{last + 1, "expected 3000 kept rows in a cut result, found 2999", kEveryMode}};
+       },
+       {0, 1, 1, 1}},
+      {"the last 100 rows left out",
+       [](Lines& l) -> std::vector<Named> {
+         size_t first = find(l, " [row: 11901]");
+         l.erase(l.begin() + static_cast<long>(first), l.begin() + static_cast<long>(first) + 100);
+         return {{first + 1, "expected 3000 kept rows in a cut result, found 2900", kEveryMode}};
+       },
+       {0, 1, 1, 1}},
+      {"a row of the last block left out, its row count unreadable",
+       [](Lines& l) -> std::vector<Named> {
+         size_t row = find(l, " [row: 11500]");
+         l.erase(l.begin() + static_cast<long>(row));
+         return {{row + 1, "expected row 11500, found row 11501", kEveryMode}};
+       },
+       {0, 1, 1, 1}},
+      {"the same, and a drawn row of the next cut result moved by one",
+       [&](Lines& l) -> std::vector<Named> {
+         size_t row = find(l, " [row: 11500]");
+         l.erase(l.begin() + static_cast<long>(row));
+         return {{row + 1, "expected row 11500, found row 11501", kEveryMode},
+                 {moveDrawnRowUp(l, find(l, "-- TPC-H Query 20", 0, true)), kNotTheSample,
+                  kStrictOriginal}};
+       },
+       {0, 1, 0, 1}},
+      {"the last block renumbered one up, its marker counting one more",
+       [&](Lines& l) -> std::vector<Named> {
+         size_t first = find(l, " [row: 11001]");
+         l[first - 2] = marker(markerCount(l[first - 2]) + 1);
+         for (size_t i = first; i < first + 1000; ++i)
+           l[i] = keptRow(11002 + (i - first));
+         size_t differs = firstMarker(l);
+         while (!l[differs].ends_with("]") || l[differs] == drawnFor12001[differs])
+           ++differs;
+         return {{differs + 1, kNotTheSample, kStrictAlone},
+                 {first + 1000, "expected a row the original's result has", kAgainstOriginal}};
+       },
+       {0, 2, 1, 1}},
       {"a cut result ending at row 10000",
-       [](Lines& l) {
+       [](Lines& l) -> std::vector<Named> {
          size_t first = find(l, " [row: 10001]") - 999;
          l[first - 2] = marker(markerCount(l[first - 2]) - 1);
          for (size_t i = first; i < first + 1000; ++i)
            l[i] = keptRow(9001 + (i - first));
-         return first + 1000;
+         return {{first + 1000, "expected a cut result of more than 10000 rows, found one of 10000",
+                  kEveryMode}};
        },
-       "expected a cut result of more than 10000 rows, found one of 10000", 1},
+       {1, 1, 1, 1}},
       {"a result left whole before a correct cut",
-       [](Lines& l) {
+       [](Lines& l) -> std::vector<Named> {
          size_t first = find(l, " [row: 1]"), end = find(l, "(12000 rows)", first);
          Lines whole;
          for (uint64_t r = 1; r <= 12000; ++r)
            whole.push_back(rowText(r));
          l.erase(l.begin() + static_cast<long>(first), l.begin() + static_cast<long>(end));
          l.insert(l.begin() + static_cast<long>(first), whole.begin(), whole.end());
-         return first + 1;
+         return {{first + 1, "expected query 16's result of 12000 rows to be cut", kStrict}};
        },
-       "expected query 16's result of 12000 rows to be cut", 1, true},
+       {1, 1, 1, 1}},
   };
-  Logs logs(StreamLog().query(3, 5).query(16, 12000).query(20, 10001).query(7, 2).text());
+  Logs logs(log);
   const Lines cut = splitLines(readFile(logs.cut));
   for (const NearMiss& nearMiss : nearMisses) {
     Lines lines = cut;
-    size_t line = nearMiss.apply(lines);
+    const std::vector<Named> named = nearMiss.apply(lines);
     writeFile(logs.cut, joinLines(lines));
-    for (const Mode& mode : {kModes[0], kModes[1]}) {
+    for (size_t m = 0; m < std::size(kModes); ++m) {
+      const Mode& mode = kModes[m];
       SCOPED_TRACE(std::string(nearMiss.name) + ", " + mode.name);
       RunResult run = verify(logs, mode);
-      bool accepted = mode.anySample && nearMiss.anySampleAccepts;
-      EXPECT_EQ(run.status, accepted ? 0 : 1) << run.err;
-      std::string named = "streamtrim-verify: " + logs.cut + ":" + std::to_string(line) + ": ";
-      EXPECT_TRUE(accepted
-                      ? run.err.empty()
-                      : run.err.starts_with(named) && run.err.find(nearMiss.says) != run.err.npos &&
-                            run.err.find('\n') == run.err.size() - 1 &&
-                            run.out.ends_with(": 1 problem\n"))
-          << run.err << run.out;
-      std::string ok = mode.anySample ? "shape ok, sample any\n" : "shape ok, sample ok\n";
+      std::vector<std::string> expected;
+      for (const Named& problem : named) {
+        if ((problem.modes >> m & 1) != 0)
+          expected.push_back("streamtrim-verify: " + logs.cut + ":" + std::to_string(problem.line) +
+                             ": ");
+      }
+      EXPECT_EQ(run.status, expected.empty() ? 0 : 1) << run.err;
+      Lines problems = splitLines(run.err);
+      EXPECT_EQ(problems.size(), expected.size()) << run.err;
+      for (size_t i = 0, p = 0; i < named.size() && p < problems.size(); ++i) {
+        if ((named[i].modes >> m & 1) == 0)
+          continue;
+        EXPECT_TRUE(problems[p].starts_with(expected[p]) &&
+                    problems[p].find(named[i].says) != std::string::npos)
+            << "expected " << expected[p] << "..." << named[i].says << "..., found " << problems[p];
+        ++p;
+      }
+      EXPECT_TRUE(run.out.ends_with(expected.empty() ? std::string(": verified\n")
+                                    : expected.size() == 1
+                                        ? std::string(": 1 problem\n")
+                                        : ": " + std::to_string(expected.size()) + " problems\n"))
+          << run.out;
+      std::string ok = mode.anySample ? "shape ok, sample any" : "shape ok, sample ok";
       int okCuts = 0;
-      for (size_t at = run.out.find(ok); at != run.out.npos; at = run.out.find(ok, at + 1))
-        ++okCuts;
-      EXPECT_EQ(okCuts, nearMiss.okCuts) << run.out;
+      for (const std::string& report : splitLines(run.out))
+        okCuts += report.find(ok) != report.npos && report.find("differ") == report.npos;
+      EXPECT_EQ(okCuts, nearMiss.okCuts[m]) << run.out;
     }
   }
 }
@@ -475,7 +650,11 @@ TEST(VerifyCannotCheck, AFullOutputGivesStatusTwo) {
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err,
             "streamtrim-verify: standard output: " + systemReason(SystemError::kNoSpace) + "\n");
-  EXPECT_EQ(runVerify({"--version"}, full).status, 2);  // the version too must be written
+  for (const char* option : {"--version", "--help"}) {  // what they print must be written too
+    RunResult answer = runVerify({option}, full);
+    EXPECT_EQ(answer.status, 2) << option;
+    EXPECT_EQ(answer.err, run.err) << option;
+  }
 }
 
 // --version answers with the project's version and reads no file; after "--"

@@ -46,8 +46,11 @@ ShapeProblem CutShape::row(uint64_t rowNr, uint64_t line) {
   else if (rowNr != last_ + 1)
     problem = problemAt(line, "expected row " + number(last_ + 1) + ", found row " + number(rowNr));
   // The state follows the rows as they are even after a problem, so that a
-  // result with one fault still shows its row count when its end is whole.
-  tail_ = markerPending_ || rowNr != last_ + 1 ? 1 : tail_ + 1;
+  // result with one fault still shows its row count when its end is whole:
+  // the replay of the draw needs it to keep step with the later results.
+  tail_ = rowNr == last_ + 1 ? tail_ + 1 : 1;
+  if (k <= keptRows)
+    rows_ = tail_ >= blockRows ? rowNr : 0;
   markerPending_ = false;
   kept_ = k;
   last_ = rowNr;

@@ -49,9 +49,11 @@ class CutShape {
 
   uint64_t keptRows() const { return kept_; }
 
-  // The result's row count: its last row, when the result ended with the
-  // whole last block, else 0.
-  uint64_t rows() const { return tail_ >= sizes_.blockRows ? last_ : 0; }
+  // The result's row count as the cut shows it: the number of its last kept
+  // row, counting no further than the 3000th, when the 1000 kept rows up to
+  // it follow each other (a stray marker between them aside); else 0. Rows
+  // past the 3000th, a fault of their own, do not move it.
+  uint64_t rows() const { return rows_; }
 
   // The rows kept after gaps, before the last block, in order.
   const std::vector<DrawnRow>& drawnRows() const { return drawn_; }
@@ -63,7 +65,8 @@ class CutShape {
   uint64_t kept_ = 0;
   uint64_t last_ = 0;        // number of the last kept row
   uint64_t lastLine_ = 0;    // its line in the cut log
-  uint64_t tail_ = 0;        // kept rows at the end that follow each other without a gap
+  uint64_t tail_ = 0;        // kept rows at the end whose numbers follow each other
+  uint64_t rows_ = 0;        // see rows()
   uint64_t pendingGap_ = 0;  // count of a marker not yet followed by a row
   uint64_t pendingLine_ = 0;
   bool markerPending_ = false;

@@ -92,9 +92,11 @@ std::string OriginalLog::endResult() {
   if (more == 0)
     return {};
   rowsMatch_ = false;
-  return "expected the result to go on to row " + number(rowsRead_ + more) +
-         " as the original's does (line " + number(lineNr()) + "), found its end after row " +
-         number(rowsRead_);
+  std::string problem = "expected the result to go on to row " + number(rowsRead_ + more) +
+                        " as the original's does (line " + number(lineNr()) +
+                        "), found its end after row " + number(rowsRead_);
+  rowsRead_ += more;
+  return problem;
 }
 
 Verdict OriginalLog::rowsVerdict() const {

@@ -53,6 +53,10 @@ class OriginalLog {
   // The cut log's result ended: the original's must end too.
   std::string endResult();
 
+  // The row count of the original's result just ended, once endResult() has
+  // read it; 0 when the logs are out of step.
+  uint64_t resultRows() const { return inStep_ ? rowsRead_ : 0; }
+
   // How the rows of the result just ended compare: not checked once the
   // logs are out of step.
   Verdict rowsVerdict() const;
@@ -85,7 +89,7 @@ class OriginalLog {
 
   // The current result.
   bool rowsMatch_ = true;
-  uint64_t rowsRead_ = 0;  // of the original's result
+  uint64_t rowsRead_ = 0;  // of the original's result, all of them once it has ended
   bool rowsLost_ = false;  // the original's result ended before the cut's
 };
 

@@ -165,7 +165,8 @@ void CutResultCheck::finish(bool atEnd, uint64_t line) {
   report.rows = shape_.rows();
   report.shape = shapeOk_ ? Verdict::kPassed : Verdict::kFailed;
   if (replay_) {
-    SampleReplay::Outcome sample = replay_->cutResult(queryNr_, shape_, shapeOk_);
+    SampleReplay::Outcome sample =
+        replay_->cutResult(queryNr_, shape_, shapeOk_, original_ ? original_->resultRows() : 0);
     report.sample = sample.verdict;
     problems_.inResult(sample.problem);
   }
@@ -197,6 +198,7 @@ class Verification {
  private:
   void handleLine(std::string_view text);
   void handleOutside(std::string_view text);
+  void reportStray(std::string_view text);
   void beginTable(std::string_view firstLine);
   void handleWholeRow(std::string_view text);
   void endWhole();
@@ -218,9 +220,9 @@ class Verification {
 
   Place place_ = Place::kHeader;
   int32_t queryNr_ = 0;
-  bool strayMarkerReported_ = false;  // since the last result
-  uint64_t resultLine_ = 0;           // of the current result's first row
-  uint64_t wholeRows_ = 0;            // of the current result, when whole
+  bool strayReported_ = false;  // a marker or kept row outside the results, since the last result
+  uint64_t resultLine_ = 0;     // of the current result's first row
+  uint64_t wholeRows_ = 0;      // of the current result, when whole
 };
 
 Verification::Verification(const InputFile& cutLog, const InputFile* original, bool anySample,
@@ -277,12 +279,8 @@ void Verification::handleLine(std::string_view text) {
 void Verification::handleOutside(std::string_view text) {
   if (original_)
     problems_.atLine(cut_.lineNr(), original_->copiedLine(text));
-  uint64_t deleted = 0;
-  if (!original_ && !strayMarkerReported_ && parseMarker(text, deleted)) {
-    strayMarkerReported_ = true;
-    problems_.atLine(cut_.lineNr(),
-                     "expected deletion markers only inside cut results, found one outside");
-  }
+  if (!original_ && !strayReported_)
+    reportStray(text);
   if (place_ == Place::kQuery && isSeparatorLine(text)) {
     place_ = Place::kTableStart;
   } else if (isHeaderLine(text)) {
@@ -295,6 +293,26 @@ void Verification::handleOutside(std::string_view text) {
   }
 }
 
+// What the cutter writes only inside cut results, found outside them: alone,
+// with no original to tell a copied line from an added one, the first of
+// each stretch between results is named. A kept row there is most likely one
+// added to the end of a cut result, past its footer or an empty line.
+void Verification::reportStray(std::string_view text) {
+  uint64_t deleted = 0, rowNr = 0;
+  std::string_view rowText;
+  bool converted = false;
+  if (parseMarker(text, deleted))
+    problems_.atLine(cut_.lineNr(),
+                     "expected deletion markers only inside cut results, found one outside");
+  else if (isRowLine(text) && parseKeptRow(text, rowText, rowNr, converted))
+    problems_.atLine(cut_.lineNr(),
+                     "expected rows numbered \" [row: N]\" only inside cut results, found row " +
+                         number(rowNr) + " outside");
+  else
+    return;
+  strayReported_ = true;
+}
+
 void Verification::beginTable(std::string_view firstLine) {
   ++summary_.results;
   if (!isRowLine(firstLine)) {  // a result without rows
@@ -304,7 +322,7 @@ void Verification::beginTable(std::string_view firstLine) {
   }
   resultLine_ = cut_.lineNr();
   problems_.beginResult();
-  strayMarkerReported_ = false;
+  strayReported_ = false;
   if (original_)
     original_->beginResult();
   if (!isCutResult(firstLine, original_)) {
