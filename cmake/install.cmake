@@ -186,6 +186,8 @@ set(CPACK_RPM_PACKAGE_ARCHITECTURE ${package_cpu})
 set(CPACK_RPM_PACKAGE_LICENSE MIT)
 set(CPACK_RPM_PACKAGE_GROUP "Applications/Text")
 set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+# rpm's summaries start with a capital, Debian's do not.
+set(CPACK_RPM_PACKAGE_SUMMARY "Cut over-large query results out of TPC-H query-stream logs")
 set(CPACK_PACKAGE_RELOCATABLE OFF)
 set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
     /usr/${CMAKE_INSTALL_MANDIR} /usr/${CMAKE_INSTALL_MANDIR}/man1)
@@ -194,7 +196,8 @@ string(JOIN "\n" CPACK_RPM_SPEC_MORE_DEFINE
   "%define _build_id_links none"
   "%define use_source_date_epoch_as_buildtime 1"
   "%define clamp_mtime_to_source_date_epoch 1"
-  "%define _buildhost reproducible")
+  "%define _buildhost reproducible"
+  "%define packager ${STREAMTRIM_PACKAGE_MAINTAINER}")
 # rpm would have a static PIE require rtld(GNU_HASH), the dynamic loader's
 # feature, for the hash table the linker leaves in it; no loader ever reads it.
 if(STREAMTRIM_STATIC)
