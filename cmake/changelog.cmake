@@ -12,7 +12,7 @@
 #   packaging/changelog.rpm    the RPM's %changelog (CPACK_RPM_CHANGELOG_FILE)
 #   packaging/changelog        the Debian package's changelog, in dpkg's form,
 #                              compressed into changelog.gz by
-#                              cmake/package_files.cmake
+#                              cmake/package_licence.cmake
 #
 # Needs STREAMTRIM_PACKAGE_MAINTAINER (named in every entry) and
 # CPACK_RPM_PACKAGE_RELEASE.

@@ -163,10 +163,10 @@ else()
 endif()
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${STREAMTRIM_HOMEPAGE}")
 # Debian keeps a package's licence as /usr/share/doc/PACKAGE/copyright and
-# its changelog as changelog.gz there: cmake/package_files.cmake puts them in
+# its changelog as changelog.gz there: cmake/package_licence.cmake puts them in
 # the .deb once cpack has installed its files. cmake/package_archive.cmake
 # makes the tarball's entries root's.
-set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package_files.cmake)
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package_licence.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package_archive.cmake)
 set(CPACK_STREAMTRIM_DOCDIR ${CMAKE_INSTALL_DOCDIR})
 set(CPACK_STREAMTRIM_DEBIAN_CHANGELOG ${CMAKE_BINARY_DIR}/packaging/changelog)
