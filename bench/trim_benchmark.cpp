@@ -479,15 +479,53 @@ void printShapes(const std::vector<ShapeResult>& results) {
                 kibibytes(r.peakKiB).c_str(), r.verifySeconds, kibibytes(r.verifyPeakKiB).c_str());
 }
 
+// Two builds of streamtrim on the same page-cached logs, run alternately:
+// the one measured and another (--against), for what a change of build
+// (flags, linking) costs. Both must write the same cut.
+struct AgainstResult {
+  std::string label;
+  uint64_t bytes;
+  double seconds, otherSeconds;
+};
+
+std::vector<AgainstResult> measureAgainst(const std::string& other, bool quick, int runs) {
+  std::vector<AgainstResult> results;
+  for (const LogFile& file : {hotLogs(quick).front(), copiedLinesLog(quick)}) {
+    std::string log = cachedLog(file);
+    std::string out = log + ".trimmed", otherOut = log + ".trimmed-other";
+    countLines(log);
+    std::vector<Measured> m = alternate(
+        file.label, "hot", log,
+        {{"streamtrim", {streamtrimBinary, log, out}}, {"other", {other, log, otherOut}}}, runs);
+    if (readText(out) != readText(otherOut))
+      die(otherOut, "not the cut " + std::string(streamtrimBinary) + " wrote");
+    std::remove(out.c_str());
+    std::remove(otherOut.c_str());
+    results.push_back({file.label, fileSize(log), m[0].seconds, m[1].seconds});
+  }
+  return results;
+}
+
+void printAgainst(const std::vector<AgainstResult>& results, const std::string& other, int runs) {
+  std::printf("\nstreamtrim: %s\nother:      %s\nmedians of %d alternating runs, page-cached\n",
+              streamtrimBinary, other.c_str(), runs);
+  std::printf("%-16s %11s %12s %12s %8s\n", "log", "size", "streamtrim", "other", "ratio");
+  for (const AgainstResult& r : results)
+    std::printf("%-16s %11s %10.3f s %10.3f s %8.3f\n", r.label.c_str(), mebibytes(r.bytes).c_str(),
+                r.seconds, r.otherSeconds, r.seconds / r.otherSeconds);
+}
+
 [[noreturn]] void usage() {
   std::fprintf(stderr,
                "usage: trim_benchmark [--runs N] [--quick] [--checker] [--copied] "
-               "[--streamtrim PATH]\n"
+               "[--streamtrim PATH] [--against PATH]\n"
                "  --runs N           hot and cold runs per log (default 7, 3 with --quick)\n"
                "  --quick            logs of a tenth or less of the size, for a smoke run\n"
                "  --checker          measure the checker on the large log only\n"
                "  --copied           measure copying the log of copied lines only\n"
-               "  --streamtrim PATH  measure this binary instead of the one built here\n");
+               "  --streamtrim PATH  measure this binary instead of the one built here\n"
+               "  --against PATH     only the hot large log and the log of copied lines, with\n"
+               "                     this other build of streamtrim run alternately\n");
   std::exit(1);
 }
 
@@ -497,6 +535,7 @@ int main(int argc, char** argv) {
   bool quick = false;
   bool checkerOnly = false;
   bool copiedOnly = false;
+  std::string against;
   int runs = 0;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -512,6 +551,8 @@ int main(int argc, char** argv) {
         usage();
     } else if (arg == "--streamtrim" && i + 1 < argc) {
       streamtrimBinary = argv[++i];
+    } else if (arg == "--against" && i + 1 < argc) {
+      against = argv[++i];
     } else {
       usage();
     }
@@ -522,6 +563,10 @@ int main(int argc, char** argv) {
     die(kCacheDir, std::strerror(errno));
 
   std::printf("measuring %s\n", streamtrimBinary);
+  if (!against.empty()) {
+    printAgainst(measureAgainst(against, quick, runs), against, runs);
+    return 0;
+  }
   if (copiedOnly) {
     printCopied(measureCopied(copiedLinesLog(quick), runs), runs);
     return 0;

@@ -19,3 +19,18 @@ if(CPACK_GENERATOR STREQUAL "DEB")
   endif()
   file(CHMOD "${doc}/changelog.gz" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 endif()
+
+# With SOURCE_DATE_EPOCH set, every staged file and folder is dated by it,
+# whatever its own time: rpm only clamps later times to it, and a file older
+# than the commit (a source file a checkout left untouched, a man page built
+# before the commit was made) would keep its own.
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  string(TIMESTAMP stamp "%Y-%m-%dT%H:%M:%SZ" UTC)
+  file(GLOB_RECURSE staged LIST_DIRECTORIES true "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*")
+  if(staged)
+    execute_process(COMMAND touch -h -d ${stamp} ${staged} RESULT_VARIABLE touch_status)
+    if(NOT touch_status EQUAL 0)
+      message(FATAL_ERROR "touch could not date the staged files by SOURCE_DATE_EPOCH: ${touch_status}")
+    endif()
+  endif()
+endif()
