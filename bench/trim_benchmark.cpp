@@ -69,6 +69,7 @@ double now() {
 struct Run {
   double seconds;
   long peakKiB;
+  double cpuSeconds;  // user and system time of the process
 };
 
 std::string readText(const std::string& path);
@@ -109,7 +110,9 @@ Run runProgram(const std::vector<std::string>& args, const char* stdoutPath) {
   if (WEXITSTATUS(status) != 0)
     die(args[0],
         "exited with status " + std::to_string(WEXITSTATUS(status)) + ": " + readText(kStderrPath));
-  return {seconds, usage.ru_maxrss};
+  double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  return {seconds, usage.ru_maxrss, cpu};
 }
 
 uint64_t fileSize(const std::string& path) {
@@ -259,6 +262,7 @@ struct Contender {
 struct Measured {
   double seconds;  // median
   long peakKiB;
+  double cpuSeconds;  // median
 };
 
 // Runs the contenders one after the other, runs times over, so that a
@@ -266,8 +270,8 @@ struct Measured {
 // median time and peak memory.
 std::vector<Measured> alternate(const std::string& label, const char* kind, const std::string& log,
                                 const std::vector<Contender>& contenders, int runs) {
-  std::vector<std::vector<double>> times(contenders.size());
-  std::vector<Measured> result(contenders.size(), {0, 0});
+  std::vector<std::vector<double>> times(contenders.size()), cpuTimes(contenders.size());
+  std::vector<Measured> result(contenders.size(), {0, 0, 0});
   for (int i = 0; i < runs; ++i) {
     std::printf("  %-16s %s run %d:", label.c_str(), kind, i + 1);
     for (size_t c = 0; c < contenders.size(); ++c) {
@@ -275,14 +279,17 @@ std::vector<Measured> alternate(const std::string& label, const char* kind, cons
         evictFromPageCache(log);
       Run run = runProgram(contenders[c].args, "/dev/null");
       times[c].push_back(run.seconds);
+      cpuTimes[c].push_back(run.cpuSeconds);
       result[c].peakKiB = std::max(result[c].peakKiB, run.peakKiB);
       std::printf("%s %s %.3f s", c == 0 ? "" : ",", contenders[c].name, run.seconds);
     }
     std::printf("\n");
     std::fflush(stdout);
   }
-  for (size_t c = 0; c < contenders.size(); ++c)
+  for (size_t c = 0; c < contenders.size(); ++c) {
     result[c].seconds = median(times[c]);
+    result[c].cpuSeconds = median(cpuTimes[c]);
+  }
   return result;
 }
 
@@ -485,7 +492,7 @@ void printShapes(const std::vector<ShapeResult>& results) {
 struct AgainstResult {
   std::string label;
   uint64_t bytes;
-  double seconds, otherSeconds;
+  double seconds, otherSeconds, cpuSeconds, otherCpuSeconds;
 };
 
 std::vector<AgainstResult> measureAgainst(const std::string& other, bool quick, int runs) {
@@ -501,18 +508,24 @@ std::vector<AgainstResult> measureAgainst(const std::string& other, bool quick, 
       die(otherOut, "not the cut " + std::string(streamtrimBinary) + " wrote");
     std::remove(out.c_str());
     std::remove(otherOut.c_str());
-    results.push_back({file.label, fileSize(log), m[0].seconds, m[1].seconds});
+    results.push_back(
+        {file.label, fileSize(log), m[0].seconds, m[1].seconds, m[0].cpuSeconds, m[1].cpuSeconds});
   }
   return results;
 }
 
+// The processor time (user and system) of the process is printed beside the
+// elapsed time: on a machine shared with other work it varies far less, and
+// it is what a change of build changes.
 void printAgainst(const std::vector<AgainstResult>& results, const std::string& other, int runs) {
   std::printf("\nstreamtrim: %s\nother:      %s\nmedians of %d alternating runs, page-cached\n",
               streamtrimBinary, other.c_str(), runs);
-  std::printf("%-16s %11s %12s %12s %8s\n", "log", "size", "streamtrim", "other", "ratio");
+  std::printf("%-16s %11s %12s %12s %8s %12s %12s %8s\n", "log", "size", "streamtrim", "other",
+              "ratio", "cpu", "other cpu", "ratio");
   for (const AgainstResult& r : results)
-    std::printf("%-16s %11s %10.3f s %10.3f s %8.3f\n", r.label.c_str(), mebibytes(r.bytes).c_str(),
-                r.seconds, r.otherSeconds, r.seconds / r.otherSeconds);
+    std::printf("%-16s %11s %10.3f s %10.3f s %8.3f %10.3f s %10.3f s %8.3f\n", r.label.c_str(),
+                mebibytes(r.bytes).c_str(), r.seconds, r.otherSeconds, r.seconds / r.otherSeconds,
+                r.cpuSeconds, r.otherCpuSeconds, r.cpuSeconds / r.otherCpuSeconds);
 }
 
 [[noreturn]] void usage() {
