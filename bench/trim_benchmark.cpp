@@ -74,6 +74,7 @@ double now() {
 struct Run {
   double seconds;
   long peakKiB;
+  double cpuSeconds;  // user and system time of the process
 };
 
 std::string readText(const std::string& path);
@@ -114,7 +115,9 @@ Run runProgram(const std::vector<std::string>& args, const char* stdoutPath) {
   if (WEXITSTATUS(status) != 0)
     die(args[0],
         "exited with status " + std::to_string(WEXITSTATUS(status)) + ": " + readText(kStderrPath));
-  return {seconds, usage.ru_maxrss};
+  double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  return {seconds, usage.ru_maxrss, cpu};
 }
 
 uint64_t fileSize(const std::string& path) {
@@ -265,6 +268,7 @@ struct Contender {
 struct Measured {
   double seconds;  // median
   long peakKiB;
+  double cpuSeconds;  // median
 };
 
 // Runs the contenders one after the other, runs times over, so that a
@@ -272,8 +276,8 @@ struct Measured {
 // median time and peak memory.
 std::vector<Measured> alternate(const std::string& label, const char* kind, const std::string& log,
                                 const std::vector<Contender>& contenders, int runs) {
-  std::vector<std::vector<double>> times(contenders.size());
-  std::vector<Measured> result(contenders.size(), {0, 0});
+  std::vector<std::vector<double>> times(contenders.size()), cpuTimes(contenders.size());
+  std::vector<Measured> result(contenders.size(), {0, 0, 0});
   for (int i = 0; i < runs; ++i) {
     std::printf("  %-16s %s run %d:", label.c_str(), kind, i + 1);
     for (size_t c = 0; c < contenders.size(); ++c) {
@@ -281,14 +285,17 @@ std::vector<Measured> alternate(const std::string& label, const char* kind, cons
         evictFromPageCache(log);
       Run run = runProgram(contenders[c].args, contenders[c].stdoutPath.c_str());
       times[c].push_back(run.seconds);
+      cpuTimes[c].push_back(run.cpuSeconds);
       result[c].peakKiB = std::max(result[c].peakKiB, run.peakKiB);
       std::printf("%s %s %.3f s", c == 0 ? "" : ",", contenders[c].name, run.seconds);
     }
     std::printf("\n");
     std::fflush(stdout);
   }
-  for (size_t c = 0; c < contenders.size(); ++c)
+  for (size_t c = 0; c < contenders.size(); ++c) {
     result[c].seconds = median(times[c]);
+    result[c].cpuSeconds = median(cpuTimes[c]);
+  }
   return result;
 }
 
@@ -555,15 +562,59 @@ void printShapes(const std::vector<ShapeResult>& results) {
                 kibibytes(r.peakKiB).c_str(), r.verifySeconds, kibibytes(r.verifyPeakKiB).c_str());
 }
 
+// Two builds of streamtrim on the same page-cached logs, run alternately:
+// the one measured and another (--against), for what a change of build
+// (flags, linking) costs. Both must write the same cut.
+struct AgainstResult {
+  std::string label;
+  uint64_t bytes;
+  double seconds, otherSeconds, cpuSeconds, otherCpuSeconds;
+};
+
+std::vector<AgainstResult> measureAgainst(const std::string& other, bool quick, int runs) {
+  std::vector<AgainstResult> results;
+  for (const LogFile& file : {hotLogs(quick).front(), copiedLinesLog(quick)}) {
+    std::string log = cachedLog(file);
+    std::string out = log + ".trimmed", otherOut = log + ".trimmed-other";
+    countLines(log);
+    std::vector<Measured> m = alternate(
+        file.label, "hot", log,
+        {{"streamtrim", {streamtrimBinary, log, out}}, {"other", {other, log, otherOut}}}, runs);
+    if (readText(out) != readText(otherOut))
+      die(otherOut, "not the cut " + std::string(streamtrimBinary) + " wrote");
+    std::remove(out.c_str());
+    std::remove(otherOut.c_str());
+    results.push_back(
+        {file.label, fileSize(log), m[0].seconds, m[1].seconds, m[0].cpuSeconds, m[1].cpuSeconds});
+  }
+  return results;
+}
+
+// The processor time (user and system) of the process is printed beside the
+// elapsed time: on a machine shared with other work it varies far less, and
+// it is what a change of build changes.
+void printAgainst(const std::vector<AgainstResult>& results, const std::string& other, int runs) {
+  std::printf("\nstreamtrim: %s\nother:      %s\nmedians of %d alternating runs, page-cached\n",
+              streamtrimBinary, other.c_str(), runs);
+  std::printf("%-16s %11s %12s %12s %8s %12s %12s %8s\n", "log", "size", "streamtrim", "other",
+              "ratio", "cpu", "other cpu", "ratio");
+  for (const AgainstResult& r : results)
+    std::printf("%-16s %11s %10.3f s %10.3f s %8.3f %10.3f s %10.3f s %8.3f\n", r.label.c_str(),
+                mebibytes(r.bytes).c_str(), r.seconds, r.otherSeconds, r.seconds / r.otherSeconds,
+                r.cpuSeconds, r.otherCpuSeconds, r.cpuSeconds / r.otherCpuSeconds);
+}
+
 [[noreturn]] void usage() {
   std::fprintf(stderr,
                "usage: trim_benchmark [--runs N] [--quick] [--checker] [--copied] "
-               "[--streamtrim PATH]\n"
+               "[--streamtrim PATH] [--against PATH]\n"
                "  --runs N           hot and cold runs per log (default 7, 3 with --quick)\n"
                "  --quick            logs of a tenth or less of the size, for a smoke run\n"
                "  --checker          measure the checker on the large log only\n"
                "  --copied           measure copying the log of copied lines only\n"
-               "  --streamtrim PATH  measure this binary instead of the one built here\n");
+               "  --streamtrim PATH  measure this binary instead of the one built here\n"
+               "  --against PATH     only the hot large log and the log of copied lines, with\n"
+               "                     this other build of streamtrim run alternately\n");
   std::exit(1);
 }
 
@@ -573,6 +624,7 @@ int main(int argc, char** argv) {
   bool quick = false;
   bool checkerOnly = false;
   bool copiedOnly = false;
+  std::string against;
   int runs = 0;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -588,6 +640,8 @@ int main(int argc, char** argv) {
         usage();
     } else if (arg == "--streamtrim" && i + 1 < argc) {
       streamtrimBinary = argv[++i];
+    } else if (arg == "--against" && i + 1 < argc) {
+      against = argv[++i];
     } else {
       usage();
     }
@@ -598,6 +652,10 @@ int main(int argc, char** argv) {
     die(kCacheDir, std::strerror(errno));
 
   std::printf("measuring %s\n", streamtrimBinary);
+  if (!against.empty()) {
+    printAgainst(measureAgainst(against, quick, runs), against, runs);
+    return 0;
+  }
   if (copiedOnly) {
     printCopied(measureCopied(copiedLinesLog(quick), runs), runs);
     return 0;

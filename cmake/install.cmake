@@ -11,11 +11,45 @@
 # copyright file and the RPM's %license file). A Windows build puts everything
 # in one folder: the two programs, the README, the licence and the man pages
 # rendered as plain text (by groff, when the build machine has it; the man
-# page sources otherwise).
+# pages themselves otherwise). Every folder is made 0755, whatever the umask
+# of whoever installs or packages, and the tarball's entries are root's
+# (cmake/package_archive.cmake).
+#
+# The man pages' title lines hold placeholders, @PROJECT_VERSION@ and
+# @RELEASE_DATE@: the pages installed are copies in the build folder's doc/
+# that name the project version and the release date
+# (cmake/changelog.cmake), so that a new version cannot ship pages that name
+# the previous one.
 
 include(GNUInstallDirs)
 
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+set(STREAMTRIM_PACKAGE_MAINTAINER
+    "streamtrim maintainers <maintainers@users.noreply.c-seed-04ab61d2.example>"
+    CACHE STRING "Maintainer named in the packages")
+# The release workflow gives the repository it builds from.
+set(STREAMTRIM_HOMEPAGE "https://c-seed-04ab61d2.example/streamtrim/streamtrim"
+    CACHE STRING "The project's home, named in the packages (the RPM's URL, the .deb's Homepage)")
+set(CPACK_RPM_PACKAGE_RELEASE 1)
+include(${CMAKE_CURRENT_LIST_DIR}/changelog.cmake)
+
 set(man_pages streamtrim streamtrim-verify)
+foreach(page ${man_pages})
+  set(source ${PROJECT_SOURCE_DIR}/doc/${page}.1)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+  file(READ ${source} text)
+  string(REGEX MATCH "^[^\n]*" title "${text}")
+  if(NOT title MATCHES "^\\.TH .*\"@RELEASE_DATE@\" \"streamtrim @PROJECT_VERSION@\"")
+    message(FATAL_ERROR "${source}: the title line does not name \"@RELEASE_DATE@\" and "
+                        "\"streamtrim @PROJECT_VERSION@\", which the build fills in: ${title}")
+  endif()
+  string(REPLACE "@PROJECT_VERSION@" "${PROJECT_VERSION}" text "${text}")
+  string(REPLACE "@RELEASE_DATE@" "${STREAMTRIM_RELEASE_DATE}" text "${text}")
+  file(WRITE ${CMAKE_BINARY_DIR}/doc/${page}.1.new "${text}")
+  configure_file(${CMAKE_BINARY_DIR}/doc/${page}.1.new ${CMAKE_BINARY_DIR}/doc/${page}.1 COPYONLY)
+endforeach()
 
 if(WIN32)
   install(TARGETS streamtrim streamtrim-verify RUNTIME DESTINATION .)
@@ -28,13 +62,13 @@ if(WIN32)
       add_custom_command(
         OUTPUT ${CMAKE_BINARY_DIR}/doc/${page}.txt
         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/doc
-        COMMAND ${STREAMTRIM_GROFF} -man -Tascii -P-cbou ${PROJECT_SOURCE_DIR}/doc/${page}.1
+        COMMAND ${STREAMTRIM_GROFF} -man -Tascii -P-cbou ${CMAKE_BINARY_DIR}/doc/${page}.1
                 > ${CMAKE_BINARY_DIR}/doc/${page}.txt
-        DEPENDS ${PROJECT_SOURCE_DIR}/doc/${page}.1
+        DEPENDS ${CMAKE_BINARY_DIR}/doc/${page}.1
         COMMENT "Rendering the man page ${page}(1) as text")
       list(APPEND man_texts ${CMAKE_BINARY_DIR}/doc/${page}.txt)
     else()
-      list(APPEND man_texts ${PROJECT_SOURCE_DIR}/doc/${page}.1)
+      list(APPEND man_texts ${CMAKE_BINARY_DIR}/doc/${page}.1)
     endif()
   endforeach()
   add_custom_target(man_pages ALL DEPENDS ${man_texts})
@@ -51,22 +85,18 @@ else()
       add_custom_command(
         OUTPUT ${CMAKE_BINARY_DIR}/doc/${page}.1.gz
         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/doc
-        COMMAND ${STREAMTRIM_GZIP} -9 -n -c ${PROJECT_SOURCE_DIR}/doc/${page}.1
+        COMMAND ${STREAMTRIM_GZIP} -9 -n -c ${CMAKE_BINARY_DIR}/doc/${page}.1
                 > ${CMAKE_BINARY_DIR}/doc/${page}.1.gz
-        DEPENDS ${PROJECT_SOURCE_DIR}/doc/${page}.1
+        DEPENDS ${CMAKE_BINARY_DIR}/doc/${page}.1
         COMMENT "Compressing the man page ${page}(1)")
       list(APPEND man_files ${CMAKE_BINARY_DIR}/doc/${page}.1.gz)
     else()
-      list(APPEND man_files ${PROJECT_SOURCE_DIR}/doc/${page}.1)
+      list(APPEND man_files ${CMAKE_BINARY_DIR}/doc/${page}.1)
     endif()
   endforeach()
   add_custom_target(man_pages ALL DEPENDS ${man_files})
   install(FILES ${man_files} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
-
-set(STREAMTRIM_PACKAGE_MAINTAINER
-    "streamtrim maintainers <maintainers@users.noreply.c-seed-04ab61d2.example>"
-    CACHE STRING "Maintainer named in the packages")
 
 set(CPACK_PACKAGE_NAME streamtrim)
 set(CPACK_PACKAGE_VENDOR "streamtrim maintainers")
@@ -131,26 +161,43 @@ elseif(STREAMTRIM_DPKG_SHLIBDEPS AND NOT CMAKE_CROSSCOMPILING)
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6")
 endif()
-# Debian keeps a package's licence as /usr/share/doc/PACKAGE/copyright: the
-# .deb's LICENSE takes that name once cpack has installed it.
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${STREAMTRIM_HOMEPAGE}")
+# Debian keeps a package's licence as /usr/share/doc/PACKAGE/copyright and
+# its changelog as changelog.gz there: cmake/package_licence.cmake puts them in
+# the .deb once cpack has installed its files. cmake/package_archive.cmake
+# makes the tarball's entries root's.
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package_licence.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package_archive.cmake)
 set(CPACK_STREAMTRIM_DOCDIR ${CMAKE_INSTALL_DOCDIR})
+set(CPACK_STREAMTRIM_DEBIAN_CHANGELOG ${CMAKE_BINARY_DIR}/packaging/changelog)
 
 # rpm's usual name-version-release.cpu.rpm; a package installed where rpm
 # puts it (no Prefix), owning its own files and folder but none of the
-# system's, its licence marked as one. rpm finds the libraries a dynamic build
-# needs by itself; a static one requires nothing but rpm's own features.
+# system's, its licence marked as one, its %changelog made from CHANGELOG.md.
+# rpm finds the libraries a dynamic build needs by itself; a static one
+# requires nothing but rpm's own features. With SOURCE_DATE_EPOCH set (as
+# .ci/build-release sets it), the build time and every file's time are that
+# time and the build host a fixed name: the package is the same bytes
+# whoever builds it, wherever and whenever.
 set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
-set(CPACK_RPM_PACKAGE_RELEASE 1)
+set(CPACK_RPM_PACKAGE_URL "${STREAMTRIM_HOMEPAGE}")
+set(CPACK_RPM_CHANGELOG_FILE ${CMAKE_BINARY_DIR}/packaging/changelog.rpm)
 set(CPACK_RPM_PACKAGE_ARCHITECTURE ${package_cpu})
 set(CPACK_RPM_PACKAGE_LICENSE MIT)
 set(CPACK_RPM_PACKAGE_GROUP "Applications/Text")
 set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+# rpm's summaries start with a capital, Debian's do not.
+set(CPACK_RPM_PACKAGE_SUMMARY "Cut over-large query results out of TPC-H query-stream logs")
 set(CPACK_PACKAGE_RELOCATABLE OFF)
 set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
     /usr/${CMAKE_INSTALL_MANDIR} /usr/${CMAKE_INSTALL_MANDIR}/man1)
 set(CPACK_RPM_USER_FILELIST "%license /usr/${CMAKE_INSTALL_DOCDIR}/LICENSE")
-set(CPACK_RPM_SPEC_MORE_DEFINE "%define _build_id_links none")
+string(JOIN "\n" CPACK_RPM_SPEC_MORE_DEFINE
+  "%define _build_id_links none"
+  "%define use_source_date_epoch_as_buildtime 1"
+  "%define clamp_mtime_to_source_date_epoch 1"
+  "%define _buildhost reproducible"
+  "%define packager ${STREAMTRIM_PACKAGE_MAINTAINER}")
 # rpm would have a static PIE require rtld(GNU_HASH), the dynamic loader's
 # feature, for the hash table the linker leaves in it; no loader ever reads it.
 if(STREAMTRIM_STATIC)

@@ -685,6 +685,8 @@ TEST(VerifyVersion, PrintsTheProjectVersionAndExits) {
     std::string title = text.substr(0, text.find('\n'));
     EXPECT_NE(title.find(std::string("\"streamtrim ") + PROJECT_VERSION + "\""), std::string::npos)
         << page << ": " << title;
+    EXPECT_NE(title.find(std::string("\"") + RELEASE_DATE + "\""), std::string::npos)
+        << page << ": " << title;
   }
 }
 
