@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <exception>
 
-#include "failure.h"
-#include "input_file.h"
-#include "log_evidence.h"
-#include "memory_file.h"  // MemoryOutputFile
+#include "system/failure.h"
+#include "system/input_file.h"
+#include "log/log_evidence.h"
+#include "system/memory_file.h"  // MemoryOutputFile
 #include "scanner.h"
-#include "verifier.h"
+#include "checker/verifier.h"
 
 namespace {
 

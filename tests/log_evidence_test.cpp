@@ -2,7 +2,7 @@
 // three-line form, also where rows between its lines are left out. (UTF-16
 // without a byte-order mark: log_format_test.cpp and not_a_log_test.cpp.)
 
-#include "log_evidence.h"
+#include "log/log_evidence.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "result_cutter.h"
+#include "run/result_cutter.h"
 
 #include <gtest/gtest.h>
 

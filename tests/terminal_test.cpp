@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "progress_text.h"
+#include "run/progress_text.h"
 #include "stream_log.h"
 #include "test_support.h"
 

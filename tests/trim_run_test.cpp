@@ -1,15 +1,15 @@
 // A run touches the output only once the log has been read whole and opened
 // again: every failure before that leaves an existing output byte for byte.
 
-#include "trim_run.h"
+#include "run/trim_run.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "failure.h"
-#include "memory_file.h"
+#include "system/failure.h"
+#include "system/memory_file.h"
 #include "test_support.h"
 
 namespace {

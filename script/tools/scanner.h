@@ -20,13 +20,13 @@
 #include <string>
 #include <vector>
 
-#include "input_file.h"
-#include "large_results.h"
-#include "log_evidence.h"
-#include "output_file.h"
-#include "read_observer.h"
-#include "row_count_digest.h"
-#include "row_index.h"
+#include "system/input_file.h"
+#include "run/large_results.h"
+#include "log/log_evidence.h"
+#include "system/output_file.h"
+#include "log/read_observer.h"
+#include "run/row_count_digest.h"
+#include "run/row_index.h"
 #include "sampler.h"
 
 enum ScannerState : int32_t { HEADER = 0, QUERY = 1, TABLE = 2 };

@@ -1,0 +1,77 @@
+#include "run/trim_run.h"
+
+#include "system/failure.h"
+#include "log/log_format.h"
+#include "scanner.h"
+
+namespace {
+
+// What the summary line tells of the log's results, all of which the gathering
+// pass learnt: how many there are, and the rows of each one that is cut.
+RunSummary summaryOfResults(const GatheredLog& gathered) {
+  RunSummary summary;
+  summary.resultsSeen = gathered.tables;
+  summary.cutRows = gathered.cutRows();
+  summary.bytesIn = gathered.input.size;
+  return summary;
+}
+
+// What the gathering pass found that makes the log no log to cut.
+void refuseWhatIsNoLog(const std::string& path, const GatheredLog& gathered) {
+  refuseUtf16LogWithoutMark(path, gathered.evidence);
+  if (gathered.evidence.holdsDeletionMarker())
+    throw Failure(
+        path,
+        "already a cut log (it holds a deletion marker as streamtrim writes it); give the "
+        "original log as the first argument and the cut log as the second (were they "
+        "swapped?)");
+}
+
+// A note stands on a line of its own: the status line is erased first, and
+// the next drawing puts it back below.
+void noteLargeResults(const std::string& path, const GatheredLog& gathered, Progress& progress,
+                      const NoteSink& note) {
+  if (!note || gathered.largeResults.empty())
+    return;
+  progress.erase();
+  for (const LargeResult& result : gathered.largeResults)
+    note(printableName(path) + ":" + std::to_string(result.line) + ": " + largeResultNote(result));
+}
+
+}  // namespace
+
+void trimLog(const TrimFiles& files, Progress& progress, const NoteSink& note) {
+  GatheredLog gathered;
+  std::string path;
+  {
+    std::unique_ptr<InputFile> input = files.openLog();
+    path = input->path();
+    refusePackedFile(*input);
+    refuseUtf16Log(*input);
+    progress.beginPass(1, input->stamp().size);
+    scanResultAndGenerateOutput(*input, nullptr, true, gathered, progress.readObserver());
+    refuseWhatIsNoLog(path, gathered);
+  }
+  noteLargeResults(path, gathered, progress, note);
+
+  std::unique_ptr<InputFile> input = files.openLog();
+  std::unique_ptr<OutputFile> output = files.openOutput();
+  output->refuseToOverwrite(gathered.input);
+  if (note) {
+    output->setNoteSink([&](const std::string& line) {
+      progress.erase();
+      note(line);
+    });
+  }
+  output->announce();
+  output->begin();
+  progress.beginPass(2, gathered.input.size);
+  scanResultAndGenerateOutput(*input, output.get(), false, gathered, progress.readObserver());
+  input.reset();
+  output->close();
+
+  RunSummary summary = summaryOfResults(gathered);
+  summary.bytesOut = output->bytesWritten();
+  summary.seconds = progress.elapsed();
+  progress.finish(summary);
+}
