@@ -241,12 +241,12 @@ LogEvidence evidenceOfEveryLine(std::string_view log) {
 // Whether the checker must refuse to check cut, against original when
 // withOriginal.
 bool refusedAsNoLog(std::string_view cut, std::string_view original, bool withOriginal) {
-  if (evidenceOfEveryLine(cut).onlyUtf16Headers() != Utf16Order::kNone)
+  if (evidenceOfEveryLine(cut).onlyWideHeaders() != WideEncoding::kNone)
     return true;
   if (!withOriginal)
     return false;
   LogEvidence evidence = evidenceOfEveryLine(original);
-  return evidence.onlyUtf16Headers() != Utf16Order::kNone || evidence.holdsDeletionMarker();
+  return evidence.onlyWideHeaders() != WideEncoding::kNone || evidence.holdsDeletionMarker();
 }
 
 }  // namespace
