@@ -136,6 +136,8 @@ TEST(NotALog, NearMissesAreLogs) {
       kHeader + "\n" + kMarker + "\n\n" + kMarker + "\n\n",  // markers outside any result
       kHeader + "x\n\n" + kMarker + "\n\n" + row,            // no row before
       kHeader + row + "\n" + kMarker + "\n\nx\n",            // no row after
+      kHeader + row + "\n" + kMarker + "\n\n===\n" + row,    // a separator before the row
+      kHeader + "===\n\n" + kMarker + "\n\n" + row,          // a result without rows before
       utf16(kHeader, false) + "\n" + kHeader,                // UTF-16 and a readable header
       utf32(kHeader, true) + "\n" + kHeader,                 // UTF-32 and a readable header
       "BZh is where this log's first line begins\n" + kHeader,
