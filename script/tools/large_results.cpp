@@ -42,5 +42,7 @@ void LargeResultWatch::endStretch(uint64_t lastLine) {
 }
 
 std::vector<LargeResult> LargeResultWatch::take() {
+  if (found_.empty())
+    return {};  // the usual case, at every header
   return std::exchange(found_, {});
 }

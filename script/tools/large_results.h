@@ -30,10 +30,8 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "log_format.h"
 #include "sampler.h"
 
 struct LargeResult {
@@ -61,11 +59,9 @@ class LargeResultWatch {
     headerLine_ = line;
     queryNr_ = queryNr;
   }
-  // Any other line outside the tables, except a separator that starts one.
-  void otherLine(std::string_view text) {
-    if (isRowLine(text))
-      ++strayRows_;
-  }
+  // Any other line outside the tables, except a separator that starts one,
+  // and whether it is a row line.
+  void otherLine(bool row) { strayRows_ += row; }
   // A table whose first row is line firstRowLine ended and stays whole.
   void wholeTable(uint64_t firstRowLine, int32_t queryNr, uint64_t rows) {
     tableRows_ = rows;

@@ -10,39 +10,31 @@ void LogEvidence::noteLineBeforeHeader(std::string_view text, uint64_t offset) {
   }
 }
 
-// Most lines end the stage at once; only a line that may continue the
-// marker is looked at further.
-void LogEvidence::noteMarkerLine(std::string_view text) {
-  std::string_view empty = crlf_ ? "\r" : "";
+bool LogEvidence::continuesMarker(std::string_view text) {
   switch (marker_) {
     case Marker::kRow:
       if (text.empty() || text == "\r") {
         crlf_ = !text.empty();
         marker_ = Marker::kEmptyBefore;
-        return;
+        return true;
       }
-      break;
+      return false;
     case Marker::kEmptyBefore:
       if (crlf_ ? text.ends_with('\r') && isDeletionMarkerLine(text.substr(0, text.size() - 1))
                 : isDeletionMarkerLine(text)) {
         marker_ = Marker::kMiddle;
-        return;
+        return true;
       }
-      break;
+      return false;
     case Marker::kMiddle:
-      if (text == empty) {
+      if (text == (crlf_ ? "\r" : "")) {
         marker_ = Marker::kEmptyAfter;
-        return;
+        return true;
       }
-      break;
-    case Marker::kEmptyAfter:
-    case Marker::kNone:
-      break;
+      return false;
+    default:
+      return false;
   }
-  if (isRowLine(text))
-    rowsLeftOut();
-  else
-    marker_ = Marker::kNone;
 }
 
 void refuseWideLogWithoutMark(const std::string& path, const LogEvidence& evidence) {

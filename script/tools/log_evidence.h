@@ -42,19 +42,26 @@ class LogEvidence {
     if (!readableHeader_)
       noteLineBeforeHeader(text, offset);
     if (scope_ == Scope::kEncodingAndCut)
-      noteMarkerLine(text);
+      noteMarkerLine(text, isRowLine(text));
+  }
+  // The same for a line known to hold no "TPC-H Query" as it is, and whether
+  // it is a row, for less.
+  void noteOtherLine(std::string_view text, uint64_t offset, bool row) {
+    if (!readableHeader_ && wide_ == WideEncoding::kNone)
+      wide_ = wideHeaderEncoding(text, offset);
+    if (scope_ == Scope::kEncodingAndCut)
+      noteMarkerLine(text, row);
+  }
+  // The same for a line known to hold "TPC-H Query" as it is.
+  void noteReadableHeader(std::string_view text) {
+    readableHeader_ = true;
+    if (scope_ == Scope::kEncodingAndCut)
+      noteMarkerLine(text, isRowLine(text));
   }
   void rowsLeftOut() {
     if (marker_ == Marker::kEmptyAfter)
       deletionMarker_ = true;
     marker_ = Marker::kRow;
-  }
-  // The same as noteLine for a line known to hold "TPC-H Query" as it is,
-  // for less.
-  void noteReadableHeader(std::string_view text) {
-    readableHeader_ = true;
-    if (scope_ == Scope::kEncodingAndCut)
-      noteMarkerLine(text);
   }
 
   // The encoding of a log whose header mark occurs only in UTF-16 or UTF-32,
@@ -69,7 +76,17 @@ class LogEvidence {
   enum class Marker { kNone, kRow, kEmptyBefore, kMiddle, kEmptyAfter };
 
   void noteLineBeforeHeader(std::string_view text, uint64_t offset);
-  void noteMarkerLine(std::string_view text);
+  // Most lines are no part of a marker, and cost a test or two.
+  void noteMarkerLine(std::string_view text, bool row) {
+    if (marker_ != Marker::kNone && continuesMarker(text))
+      return;
+    if (row)
+      rowsLeftOut();
+    else
+      marker_ = Marker::kNone;
+  }
+  // Moves marker_ on and true when text is the next line of a marker.
+  bool continuesMarker(std::string_view text);
 
   Scope scope_;
   bool readableHeader_ = false;

@@ -161,7 +161,10 @@ void refuseWideLog(const InputFile& log) {
                                 family + " -t UTF-8");
 }
 
+// A line of text holds no zero byte: one search rules both marks out.
 WideEncoding wideHeaderEncoding(std::string_view line, uint64_t lineOffset) {
+  if (line.empty() || std::memchr(line.data(), '\0', line.size()) == nullptr)
+    return WideEncoding::kNone;
   if (size_t mark = line.find(kUtf16HeaderMark); mark != line.npos)
     return (lineOffset + mark) % 2 == 0 ? WideEncoding::kUtf16LE : WideEncoding::kUtf16BE;
   // A UTF-32 character's four bytes hold the 'T' first or last; a mark at

@@ -150,8 +150,9 @@ void jumpToNextKeptRow(Scan& scan) {
 // a result that is not in a table. The rows of the tables are left out of
 // the evidence.
 void noteOutsideLine(Scan& scan, const Line& line) {
-  scan.gathered.evidence.noteLine(line.text, line.offset);
-  scan.large.otherLine(line.text);
+  bool row = isRowLine(line.text);
+  scan.gathered.evidence.noteOtherLine(line.text, line.offset, row);
+  scan.large.otherLine(row);
 }
 
 void handleHeader(Scan& scan, const Line& line) {
@@ -175,7 +176,7 @@ void handleHeaderState(Scan& scan, const Line& line) {
 void handleQueryState(Scan& scan, const Line& line) {
   if (isSeparatorLine(line.text)) {
     if (gathering(scan))
-      scan.gathered.evidence.noteLine(line.text, line.offset);
+      scan.gathered.evidence.noteLine(line.text, line.offset);  // which may hold "TPC-H Query"
     beginTable(scan);
   } else if (isHeaderLine(line.text)) {
     handleHeader(scan, line);  // the previous query printed no table

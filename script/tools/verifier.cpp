@@ -291,7 +291,7 @@ void Verification::handleOutside(std::string_view text) {
     large_.header(cut_.lineNr(), queryNr_);
     problems_.notes(large_.take());
   } else {
-    large_.otherLine(text);
+    large_.otherLine(isRowLine(text));
   }
 }
 
