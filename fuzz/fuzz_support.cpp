@@ -238,15 +238,41 @@ LogEvidence evidenceOfEveryLine(std::string_view log) {
   return evidence;
 }
 
+// What a log is, kept for the next checks of the same log: the targets
+// check one cut, against one log, in several modes, and a log's evidence
+// cost as much as the check itself.
+struct KnownLog {
+  std::string bytes;
+  bool wide = false;  // "TPC-H Query" only in UTF-16 or UTF-32
+  bool cut = false;   // holding a deletion marker between rows
+};
+
+// A cut log that is checked needs only its encoding told.
+const KnownLog& knownLog(std::string_view log, KnownLog& known, bool asOriginal) {
+  if (known.bytes == log)
+    return known;
+  known.bytes.assign(log);  // into the room the last one took
+  // Most logs hold neither a zero byte, which "TPC-H Query" in UTF-16 or
+  // UTF-32 has, nor a marker's text, and need no look at each line.
+  known.wide = known.cut = false;
+  if (log.find('\0') != log.npos || (asOriginal && log.find("----------- deleted ") != log.npos)) {
+    LogEvidence evidence = evidenceOfEveryLine(log);
+    known.wide = evidence.onlyWideHeaders() != WideEncoding::kNone;
+    known.cut = evidence.holdsDeletionMarker();
+  }
+  return known;
+}
+
 // Whether the checker must refuse to check cut, against original when
 // withOriginal.
 bool refusedAsNoLog(std::string_view cut, std::string_view original, bool withOriginal) {
-  if (evidenceOfEveryLine(cut).onlyUtf16Headers() != Utf16Order::kNone)
+  static KnownLog knownCut, knownOriginal;
+  if (knownLog(cut, knownCut, false).wide)
     return true;
   if (!withOriginal)
     return false;
-  LogEvidence evidence = evidenceOfEveryLine(original);
-  return evidence.onlyUtf16Headers() != Utf16Order::kNone || evidence.holdsDeletionMarker();
+  const KnownLog& known = knownLog(original, knownOriginal, true);
+  return known.wide || known.cut;
 }
 
 }  // namespace

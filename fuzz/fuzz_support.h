@@ -86,9 +86,9 @@ struct CheckResult {
 
 // Checks cut, against original in a mode withOriginal, reading both at most
 // maxRead bytes at a time. The checker must refuse exactly a cut log, or an
-// original, in UTF-16 without a byte-order mark, and an original that holds
-// a deletion marker, each told from all of the log's lines read in order
-// (log_evidence.h); any other failure to check a log in memory, and a refusal
+// original, in UTF-16 or UTF-32 without a byte-order mark, and an original
+// that holds a deletion marker between rows, each told from all of the log's
+// lines read in order (log_evidence.h); any other failure to check a log in memory, and a refusal
 // of any other log, is a violation. Problems found before a refusal are
 // counted too.
 CheckResult checkInMemory(std::string_view cut, std::string_view original, const CheckMode& mode,

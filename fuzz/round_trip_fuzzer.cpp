@@ -3,9 +3,9 @@
 // modes: alone and against the log, strictly and for any sample. Alone is
 // left out when the log itself holds text the cut adds (numbered rows,
 // deletion markers), which alone no reader can tell from a cut. A log that
-// is no log to cut (in UTF-16 without a byte-order mark, or holding a
-// deletion marker) is refused by the checker, as checkInMemory requires, and
-// goes no further.
+// is no log to cut (in UTF-16 or UTF-32 without a byte-order mark, or
+// holding a deletion marker) is refused by the checker, as checkInMemory
+// requires, and goes no further.
 //
 // Then one edit is made to the cut: a byte changed, a line dropped or
 // doubled, or a number changed by one. Checked strictly against the log, the

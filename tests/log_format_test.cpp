@@ -81,38 +81,80 @@ TEST(LogFormat, DeletionMarkerLineIsExactlyTheCuttersMiddleLine) {
     EXPECT_EQ(isDeletionMarkerLine(line), marker) << '"' << line << '"';
 }
 
-TEST(LogFormat, Utf16HeaderMarkIsFoundWithItsByteOrder) {
+TEST(LogFormat, WideHeaderMarkIsFoundWithItsEncoding) {
   const std::string le = utf16("-- TPC-H Query 16", false), be = utf16("-- TPC-H Query 16", true);
+  const std::string le32 = utf32("-- TPC-H Query 16", false),
+                    be32 = utf32("-- TPC-H Query 16", true);
   struct Case {
     std::string line;
     uint64_t offset;
-    Utf16Order order;
+    WideEncoding encoding;
   };
   const Case cases[] = {
-      {le, 0, Utf16Order::kLittleEndian},
-      {be, 0, Utf16Order::kBigEndian},
-      {std::string(1, '\0') + le, 7, Utf16Order::kLittleEndian},  // after "\n\0" at offset 5
-      {be.substr(0, be.size() - 2), 0, Utf16Order::kBigEndian},   // the number is no part of it
-      {utf16("-- TPC-H Quer", false), 0, Utf16Order::kNone},
-      {"-- TPC-H Query 16", 0, Utf16Order::kNone},
+      {le, 0, WideEncoding::kUtf16LE},
+      {be, 0, WideEncoding::kUtf16BE},
+      {std::string(1, '\0') + le, 7, WideEncoding::kUtf16LE},    // after "\n\0" at offset 5
+      {be.substr(0, be.size() - 2), 0, WideEncoding::kUtf16BE},  // the number is no part of it
+      {utf16("-- TPC-H Quer", false), 0, WideEncoding::kNone},
+      {"-- TPC-H Query 16", 0, WideEncoding::kNone},
+      {le32, 0, WideEncoding::kUtf32LE},
+      {be32, 0, WideEncoding::kUtf32BE},
+      {std::string(3, '\0') + le32, 9, WideEncoding::kUtf32LE},  // after "\n\0\0\0" at offset 8
+      {std::string(3, '\0') + be32, 5, WideEncoding::kUtf32BE},
+      {le32, 2, WideEncoding::kNone},  // the 'T' amid a character: no UTF-32
+      {le32, 1, WideEncoding::kNone},
+      {le32.substr(0, le32.size() - 15), 0, WideEncoding::kUtf32LE},  // up to the "y"
+      {utf32("-- TPC-H Quer", true), 0, WideEncoding::kNone},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(utf16HeaderOrder(c.line, c.offset), c.order) << c.offset << " " << c.line.size();
+    EXPECT_EQ(wideHeaderEncoding(c.line, c.offset), c.encoding) << c.offset << " " << c.line.size();
 }
 
-TEST(LogFormat, PackedFormatsAreToldByTheirWholeSignature) {
-  const std::pair<std::string, const char*> signatures[] = {
-      {"\x1f\x8b", "gzip"},
-      {"BZh", "bzip2"},
-      {std::string("\xfd\x37\x7a\x58\x5a\x00", 6), "xz"},
-      {"\x28\xb5\x2f\xfd", "zstd"},
-      {"\x04\x22\x4d\x18", "lz4"},
-      {"PK\x03\x04", "zip"},
-      {"PK\x05\x06", "zip"},
-      {"PK\x07\x08", "zip"},
-      {"7z\xbc\xaf\x27\x1c", "7z"},
+TEST(LogFormat, ByteOrderMarksNameTheirEncoding) {
+  const std::pair<std::string, WideEncoding> cases[] = {
+      {"\xff\xfe-\0", WideEncoding::kUtf16LE},
+      {"\xfe\xff\0-", WideEncoding::kUtf16BE},
+      {std::string("\xff\xfe\0\0-\0\0\0", 8), WideEncoding::kUtf32LE},
+      {std::string("\0\0\xfe\xff\0\0\0-", 8), WideEncoding::kUtf32BE},
+      {"\xff\xfe", WideEncoding::kUtf16LE},
+      {std::string("\xff\xfe\0", 3), WideEncoding::kUtf16LE},  // a byte short of UTF-32's
+      {std::string("\0\0\xfe", 3), WideEncoding::kNone},
+      {std::string("\0\xfe\xff", 3), WideEncoding::kNone},
+      {"\xef\xbb\xbf-- TPC-H Query 1", WideEncoding::kNone},  // UTF-8's
+      {"\xff", WideEncoding::kNone},
+      {"", WideEncoding::kNone},
   };
-  for (const auto& [signature, name] : signatures) {
+  for (const auto& [start, encoding] : cases)
+    EXPECT_EQ(byteOrderMarkOf(start), encoding) << start.size();
+  EXPECT_STREQ(wideFamilyOf(WideEncoding::kUtf32BE), "UTF-32");
+  EXPECT_STREQ(wideFamilyOf(WideEncoding::kUtf16LE), "UTF-16");
+  EXPECT_STREQ(wideNameOf(WideEncoding::kUtf32LE), "UTF-32LE");
+  EXPECT_STREQ(wideNameOf(WideEncoding::kUtf16BE), "UTF-16BE");
+}
+
+// Each format's signature, at its offset (tar's after its member's name
+// and fields), and the format's name in the message.
+const std::pair<std::string, const char*> kPackedSignatures[] = {
+    {"\x1f\x8b", "gzip"},
+    {"BZh9\x31\x41\x59\x26\x53\x59", "bzip2"},
+    {"BZh1\x17\x72\x45\x38\x50\x90", "bzip2"},
+    {std::string("\xfd\x37\x7a\x58\x5a\x00", 6), "xz"},
+    {std::string("\x5d\x00\x00", 3), "lzma"},
+    {"LZIP\x01", "lzip"},
+    {std::string("\x89LZO\x00\x0d\x0a\x1a\x0a", 9), "lzop"},
+    {"\x28\xb5\x2f\xfd", "zstd"},
+    {"\x04\x22\x4d\x18", "lz4"},
+    {"\x1f\x9d", "compress"},
+    {"PK\x03\x04", "zip"},
+    {"PK\x05\x06", "zip"},
+    {"PK\x07\x08", "zip"},
+    {"7z\xbc\xaf\x27\x1c", "7z"},
+    {std::string(257, 'n') + std::string("ustar\0", 6), "tar"},
+    {std::string(257, 'n') + std::string("ustar  \0", 8), "tar"},
+};
+
+TEST(LogFormat, PackedFormatsAreToldByTheirWholeSignature) {
+  for (const auto& [signature, name] : kPackedSignatures) {
     SCOPED_TRACE(name);
     const PackedFormat* format = packedFormatOf(signature + "rest of the file");
     ASSERT_NE(format, nullptr);
@@ -123,6 +165,20 @@ TEST(LogFormat, PackedFormatsAreToldByTheirWholeSignature) {
     changed.back() = static_cast<char>(changed.back() ^ 1);
     EXPECT_EQ(packedFormatOf(changed), nullptr);
   }
-  EXPECT_EQ(packedFormatOf("-- TPC-H Query 1\n"), nullptr);
-  EXPECT_EQ(packedFormatOf(""), nullptr);
+  // Text that begins as a signature does.
+  const std::string nearMisses[] = {
+      "-- TPC-H Query 1\n",
+      "",
+      "BZh is a heading\n",
+      "BZh0\x31\x41\x59\x26\x53\x59",  // no block size 0
+      "BZh:\x31\x41\x59\x26\x53\x59",
+      "BZh9\x31\x41\x59\x26\x53",  // a byte short
+      "LZIP archive\n",
+      std::string(257, 'n') + "ustard and more text\n",
+      std::string(256, 'n') + std::string("ustar\0", 6),  // a byte early
+      std::string(258, 'n') + std::string("ustar\0", 6),  // a byte late
+      "]\n",
+  };
+  for (const std::string& text : nearMisses)
+    EXPECT_EQ(packedFormatOf(text), nullptr) << text.substr(0, 12);
 }

@@ -1,7 +1,8 @@
 // Files that are no log to cut are refused by both programs with one line,
 // before any output is touched: compressed files and archives, logs in UTF-16
-// without a byte-order mark, and, as the log to cut or the original to check
-// against, logs that streamtrim has cut already. Near-misses are logs.
+// or UTF-32 with or without a byte-order mark, and, as the log to cut or the
+// original to check against, logs that streamtrim has cut already, their line
+// ends LF or CRLF. Near-misses are logs.
 
 #include <gtest/gtest.h>
 
@@ -13,16 +14,34 @@
 
 namespace {
 
-// gzip, bzip2, xz, zstd, lz4, zip (an entry, an empty and a spanned archive), 7z.
-const std::vector<std::string> kSignatures = {"\x1f\x8b",
-                                              "BZh",
-                                              std::string("\xfd\x37\x7a\x58\x5a\x00", 6),
-                                              "\x28\xb5\x2f\xfd",
-                                              "\x04\x22\x4d\x18",
-                                              "PK\x03\x04",
-                                              "PK\x05\x06",
-                                              "PK\x07\x08",
-                                              "7z\xbc\xaf\x27\x1c"};
+// gzip, bzip2 (a block and an empty stream), xz, lzma, lzip, lzop, zstd, lz4,
+// compress, zip (an entry, an empty and a spanned archive), 7z, tar (POSIX's
+// and GNU's).
+const std::vector<std::string> kSignatures = {
+    "\x1f\x8b",
+    "BZh9\x31\x41\x59\x26\x53\x59",
+    "BZh1\x17\x72\x45\x38\x50\x90",
+    std::string("\xfd\x37\x7a\x58\x5a\x00", 6),
+    std::string("\x5d\x00\x00", 3),
+    "LZIP\x01",
+    std::string("\x89LZO\x00\x0d\x0a\x1a\x0a", 9),
+    "\x28\xb5\x2f\xfd",
+    "\x04\x22\x4d\x18",
+    "\x1f\x9d",
+    "PK\x03\x04",
+    "PK\x05\x06",
+    "PK\x07\x08",
+    "7z\xbc\xaf\x27\x1c",
+    "stream.log" + std::string(247, '\0') + std::string("ustar\0", 6),
+    "stream.log" + std::string(247, '\0') + std::string("ustar  \0", 8)};
+
+// The same log with CRLF line ends, as git, an editor or a transfer makes it.
+std::string withCrlf(const std::string& text) {
+  std::string converted;
+  for (char c : text)
+    converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return converted;
+}
 
 const std::string kHeader = "-- TPC-H Query 16 (stream 0)\n";
 const std::string kMarker = "----------- deleted 7 rows -----------";
@@ -50,10 +69,20 @@ TEST(NotALog, IsRefusedByBothProgramsWithNoOutputTouched) {
     std::string says;
     bool asCutLog;  // the checker refuses it as the cut log too, not only as the original
   };
+  const std::string cutOfIt = readFile(dir.file("cut-of-it.log"));
   std::vector<Case> cases = {
       {utf16(log, false), "a UTF-16 log (UTF-16LE without a byte-order mark", true},
       {utf16(log, true), "a UTF-16 log (UTF-16BE without a byte-order mark", true},
-      {readFile(dir.file("cut-of-it.log")), "already a cut log", false},
+      {"\xff\xfe" + utf16(log, false), "a UTF-16 log (it starts with a UTF-16 byte-order mark)",
+       true},
+      {utf32(log, false), "a UTF-32 log (UTF-32LE without a byte-order mark", true},
+      {utf32(log, true), "a UTF-32 log (UTF-32BE without a byte-order mark", true},
+      {std::string("\xff\xfe\0\0", 4) + utf32(log, false),
+       "a UTF-32 log (it starts with a UTF-32 byte-order mark)", true},
+      {std::string("\0\0\xfe\xff", 4) + utf32(log, true),
+       "a UTF-32 log (it starts with a UTF-32 byte-order mark)", true},
+      {cutOfIt, "already a cut log", false},
+      {withCrlf(cutOfIt), "already a cut log", false},
   };
   for (const std::string& signature : kSignatures)
     cases.push_back({signature + "\x08payload\n", "", true});
@@ -68,6 +97,11 @@ TEST(NotALog, IsRefusedByBothProgramsWithNoOutputTouched) {
                     line.ends_with(" " + file))
             << line;
       }
+      // The conversion advised reads the log as it is.
+      if (c.says.starts_with("a UTF-32 log (it starts"))
+        EXPECT_TRUE(line.ends_with("iconv -f UTF-32 -t UTF-8")) << line;
+      if (c.says.starts_with("a UTF-32 log (UTF-32"))
+        EXPECT_TRUE(line.ends_with("iconv -f " + c.says.substr(14, 8) + " -t UTF-8")) << line;
     };
     for (const std::string& output : {old, fresh}) {
       writeFile(old, "previous output\n");
@@ -93,14 +127,27 @@ TEST(NotALog, IsRefusedByBothProgramsWithNoOutputTouched) {
 TEST(NotALog, NearMissesAreLogs) {
   TempDir dir;
   const std::string file = dir.file("stream.log");
+  const std::string row = "Brand#11|7 [row: 3]\n";
   std::vector<std::string> cases = {
-      kHeader + "x\n" + kMarker + "\n\n",      // no empty line before the marker
-      kHeader + "\n" + kMarker + "\nx\n",      // none after it
-      kHeader + "\n" + kMarker + " \n\n",      // other text on it
-      utf16(kHeader, false) + "\n" + kHeader,  // UTF-16 and a readable header
+      kHeader + row + "x\n" + kMarker + "\n\n" + row,        // no empty line before the marker
+      kHeader + row + "\n" + kMarker + "\nx\n" + row,        // none after it
+      kHeader + row + "\n" + kMarker + " \n\n" + row,        // other text on it
+      kHeader + row + "\n" + kMarker + "\r\n\n" + row,       // a carriage return on it alone
+      kHeader + "\n" + kMarker + "\n\n" + kMarker + "\n\n",  // markers outside any result
+      kHeader + "x\n\n" + kMarker + "\n\n" + row,            // no row before
+      kHeader + row + "\n" + kMarker + "\n\nx\n",            // no row after
+      kHeader + row + "\n" + kMarker + "\n\n===\n" + row,    // a separator before the row
+      kHeader + "===\n\n" + kMarker + "\n\n" + row,          // a result without rows before
+      utf16(kHeader, false) + "\n" + kHeader,                // UTF-16 and a readable header
+      utf32(kHeader, true) + "\n" + kHeader,                 // UTF-32 and a readable header
+      "BZh is where this log's first line begins\n" + kHeader,
+      "BZh0\x31\x41\x59\x26\x53\x59\n" + kHeader,  // no block size 0
+      "LZIP is no archive\n" + kHeader,
+      kHeader + std::string(257 - kHeader.size(), '-') + "ustard is text\n",
+      kHeader + std::string(258 - kHeader.size(), '-') + std::string("ustar\0\n", 7),
   };
   for (const std::string& signature : kSignatures)
-    cases.push_back(signature.substr(0, signature.size() - 1) + "\n");  // a byte short
+    cases.push_back(signature.substr(0, signature.size() - 1) + "x\n");  // a byte short
   for (const std::string& content : cases) {
     SCOPED_TRACE(content.substr(0, 40));
     writeFile(file, content);

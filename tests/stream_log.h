@@ -25,6 +25,14 @@ inline std::string utf16(const std::string& text, bool bigEndian) {
   return units;
 }
 
+// ASCII text in UTF-32 of either byte order, without a byte-order mark.
+inline std::string utf32(const std::string& text, bool bigEndian) {
+  std::string units;
+  for (char c : text)
+    units += bigEndian ? std::string{'\0', '\0', '\0', c} : std::string{c, '\0', '\0', '\0'};
+  return units;
+}
+
 // The text of row rowNr of every result table, without its line end.
 inline std::string rowText(uint64_t rowNr) {
   return "Brand#" + std::to_string(11 + rowNr % 45) + "  |MEDIUM POLISHED|" +

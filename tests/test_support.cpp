@@ -137,6 +137,10 @@ RunResult runSamplerProbe(const std::vector<std::string>& args) {
   return runBuilt(builtCommand(SAMPLER_PROBE_BINARY, args, false), {});
 }
 
+RunResult runMakeStreamLog(const std::vector<std::string>& args) {
+  return runBuilt(builtCommand(MAKE_STREAM_LOG_BINARY, args, false), {});
+}
+
 int startStreamtrim(const std::vector<std::string>& args, int outFd, int errFd) {
   std::vector<std::string> command = builtCommand(STREAMTRIM_BINARY, args);
   return startProgram(command.front(), {command.begin() + 1, command.end()}, outFd, errFd);

@@ -183,6 +183,10 @@ std::string emulatorPrefix();
 // Runs the built sampler_probe with args (never through the wrapper).
 RunResult runSamplerProbe(const std::vector<std::string>& args);
 
+// Runs the built make_stream_log, the sample log's generator, with args
+// (never through the wrapper).
+RunResult runMakeStreamLog(const std::vector<std::string>& args);
+
 // Starts program with args (argv[0] is program), its standard output on outFd
 // and its standard error on errFd, which, when it is a terminal, becomes its
 // controlling terminal; returns at once with the process id.

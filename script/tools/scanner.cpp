@@ -67,17 +67,19 @@ void beginGatheredTable(Scan& scan) {
     scan.gathered.index.beginTable();
   scan.firstRow = scan.reader.offset();
   scan.tableLine = scan.lineNr + 1;
-  scan.gathered.evidence.rowsLeftOut();
 }
 
 void endGatheredTable(Scan& scan, uint64_t table) {
   GatheredLog& gathered = scan.gathered;
+  if (scan.total_rows > 0)
+    gathered.evidence.rowsLeftOut();
   bool cut =
       scan.indexing && mayTruncateOutputOfQuery(scan.curQueryNr, scan.total_rows, scan.sizes);
   if (scan.indexing)
     gathered.index.endTable(cut);
   if (cut) {
     gathered.cut.push_back({table, scan.total_rows, scan.firstRow});
+    scan.large.cutTable();
   } else {
     gathered.uncut.add(table, scan.total_rows);
     scan.large.wholeTable(scan.tableLine, scan.curQueryNr, scan.total_rows);
@@ -145,17 +147,18 @@ void jumpToNextKeptRow(Scan& scan) {
 
 // Gathering: a line outside the tables, other than a header or a separator
 // that starts a table, may tell that the log is no log to cut, or belong to
-// a result that is not in a table. A separator needs no noting: the table's
-// start tells the evidence that rows follow.
+// a result that is not in a table. The rows of the tables are left out of
+// the evidence.
 void noteOutsideLine(Scan& scan, const Line& line) {
-  scan.gathered.evidence.noteLine(line.text, line.offset);
-  scan.large.otherLine(line.text);
+  bool row = isRowLine(line.text);
+  scan.gathered.evidence.noteOtherLine(line.text, line.offset, row);
+  scan.large.otherLine(row);
 }
 
 void handleHeader(Scan& scan, const Line& line) {
   scan.curQueryNr = queryNumberOf(line.text);
   if (gathering(scan)) {
-    scan.gathered.evidence.noteReadableHeader();
+    scan.gathered.evidence.noteReadableHeader(line.text);
     scan.large.header(scan.lineNr, scan.curQueryNr);
   }
 }
@@ -172,6 +175,8 @@ void handleHeaderState(Scan& scan, const Line& line) {
 
 void handleQueryState(Scan& scan, const Line& line) {
   if (isSeparatorLine(line.text)) {
+    if (gathering(scan))
+      scan.gathered.evidence.noteLine(line.text, line.offset);  // which may hold "TPC-H Query"
     beginTable(scan);
   } else if (isHeaderLine(line.text)) {
     handleHeader(scan, line);  // the previous query printed no table
@@ -269,7 +274,7 @@ void finishPass(Scan& scan) {
     endTable(scan);  // a table still open at the end of the log
   if (gathering(scan)) {
     scan.gathered.tables = scan.tablesBegun;
-    scan.large.end();
+    scan.large.end(scan.lineNr);
     scan.gathered.largeResults = scan.large.take();
   } else if (scan.tablesBegun != scan.gathered.tables || !(scan.uncut == scan.gathered.uncut)) {
     failChanged(scan);

@@ -115,7 +115,7 @@ void OriginalLog::refuseUnlessOriginal() {
   Line line;
   while (read(line)) {
   }
-  refuseUtf16LogWithoutMark(path(), evidence_);
+  refuseWideLogWithoutMark(path(), evidence_);
   if (evidence_.holdsDeletionMarker())
     throw Failure(path(),
                   "already a cut log (it holds a deletion marker as streamtrim writes it), not an "

@@ -215,8 +215,8 @@ class Verification {
   ProblemReport problems_;
   CutResultCheck cutResult_;
   VerifySummary summary_;
-  LogEvidence evidence_;    // of the cut log
-  LargeResultWatch large_;  // in the cut log
+  LogEvidence evidence_{LogEvidence::Scope::kEncoding};  // of the cut log
+  LargeResultWatch large_;                               // in the cut log
 
   Place place_ = Place::kHeader;
   int32_t queryNr_ = 0;
@@ -289,7 +289,7 @@ void Verification::handleOutside(std::string_view text) {
     large_.header(cut_.lineNr(), queryNr_);
     problems_.notes(large_.take());
   } else {
-    large_.otherLine(text);
+    large_.otherLine(isRowLine(text));
   }
 }
 
@@ -333,6 +333,7 @@ void Verification::beginTable(std::string_view firstLine) {
   }
   place_ = Place::kCut;
   ++summary_.cutResults;
+  large_.cutTable();
   cutResult_.start(resultLine_, queryNr_);
   cutResult_.keptRow(firstLine, resultLine_);
 }
@@ -395,9 +396,9 @@ void Verification::finishLogs() {
     cutResult_.finish(true, cut_.lineNr());
   else if (place_ == Place::kTableStart)
     ++summary_.results;  // a separator as the last line
-  large_.end();
+  large_.end(cut_.lineNr());
   problems_.notes(large_.take());
-  refuseUtf16LogWithoutMark(cutInput_.path(), evidence_);
+  refuseWideLogWithoutMark(cutInput_.path(), evidence_);
   if (cut_.lineNr() > 0 && !cut_.lastLineTerminated())
     problems_.atLine(cut_.lineNr(), "expected a newline at the end of the last line, found none");
   if (original_) {
@@ -429,7 +430,7 @@ VerifySummary verifyCutLog(const VerifyOptions& options, VerifyListener& listene
   for (const InputFile* log : {cutLog.get(), original.get()}) {
     if (log != nullptr) {
       refusePackedFile(*log);
-      refuseUtf16Log(*log);
+      refuseWideLog(*log);
     }
   }
   return verifyCutLog(*cutLog, original.get(), options.anySample, listener);

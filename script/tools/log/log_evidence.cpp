@@ -5,18 +5,45 @@
 void LogEvidence::noteLineBeforeHeader(std::string_view text, uint64_t offset) {
   if (isHeaderLine(text)) {
     readableHeader_ = true;
-  } else if (utf16_ == Utf16Order::kNone) {
-    utf16_ = utf16HeaderOrder(text, offset);
+  } else if (wide_ == WideEncoding::kNone) {
+    wide_ = wideHeaderEncoding(text, offset);
   }
 }
 
-void refuseUtf16LogWithoutMark(const std::string& path, const LogEvidence& evidence) {
-  Utf16Order order = evidence.onlyUtf16Headers();
-  if (order == Utf16Order::kNone)
+bool LogEvidence::continuesMarker(std::string_view text) {
+  switch (marker_) {
+    case Marker::kRow:
+      if (text.empty() || text == "\r") {
+        crlf_ = !text.empty();
+        marker_ = Marker::kEmptyBefore;
+        return true;
+      }
+      return false;
+    case Marker::kEmptyBefore:
+      if (crlf_ ? text.ends_with('\r') && isDeletionMarkerLine(text.substr(0, text.size() - 1))
+                : isDeletionMarkerLine(text)) {
+        marker_ = Marker::kMiddle;
+        return true;
+      }
+      return false;
+    case Marker::kMiddle:
+      if (text == (crlf_ ? "\r" : "")) {
+        marker_ = Marker::kEmptyAfter;
+        return true;
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
+void refuseWideLogWithoutMark(const std::string& path, const LogEvidence& evidence) {
+  WideEncoding encoding = evidence.onlyWideHeaders();
+  if (encoding == WideEncoding::kNone)
     return;
-  const char* encoding = order == Utf16Order::kLittleEndian ? "UTF-16LE" : "UTF-16BE";
-  throw Failure(path, std::string("a UTF-16 log (") + encoding +
-                          " without a byte-order mark: \"TPC-H Query\" occurs only in UTF-16); "
-                          "convert it to UTF-8 first, for example with iconv -f " +
-                          encoding + " -t UTF-8");
+  std::string family = wideFamilyOf(encoding), name = wideNameOf(encoding);
+  throw Failure(path, "a " + family + " log (" + name +
+                          " without a byte-order mark: \"TPC-H Query\" occurs only in " + family +
+                          "); convert it to UTF-8 first, for example with iconv -f " + name +
+                          " -t UTF-8");
 }

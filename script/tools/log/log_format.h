@@ -24,23 +24,34 @@ bool isRowLine(std::string_view line);
 // range of int32_t instead of overflowing. 0 when there are no digits.
 int32_t queryNumberOf(std::string_view headerLine);
 
-// Whether a file's first bytes are a UTF-16 byte-order mark (FF FE or FE FF).
-// In a UTF-16 log no line test above can ever match, so such a log is
-// refused rather than copied uncut; only the mark decides. A UTF-8 mark is
-// no reason to refuse: it is just the first bytes of the first line.
-bool startsWithUtf16ByteOrderMark(std::string_view firstBytes);
+// A log saved in UTF-16 or UTF-32, in which no line test above can ever
+// match, so that a cut would be a mere copy: such a log is refused.
+enum class WideEncoding { kNone, kUtf16LE, kUtf16BE, kUtf32LE, kUtf32BE };
+
+// "UTF-16" or "UTF-32": what the messages call a log in it.
+const char* wideFamilyOf(WideEncoding encoding);
+// As iconv names it, with its byte order: "UTF-16LE", "UTF-32BE", ...
+const char* wideNameOf(WideEncoding encoding);
+
+// The encoding a file's byte-order mark names: FF FE 00 00 and 00 00 FE FF
+// for UTF-32 (the former begins as UTF-16's FF FE, so UTF-32 is looked for
+// first), FF FE and FE FF for UTF-16; kNone for any other start. Only the
+// mark decides. A UTF-8 mark is no reason to refuse: it is just the first
+// bytes of the first line.
+WideEncoding byteOrderMarkOf(std::string_view firstBytes);
 
 // Throws a Failure naming log, with the conversion to make, when it starts
-// with a UTF-16 byte-order mark.
-void refuseUtf16Log(const InputFile& log);
+// with a UTF-16 or UTF-32 byte-order mark.
+void refuseWideLog(const InputFile& log);
 
-// Which byte order a line that starts at lineOffset in a file without a
-// byte-order mark holds "TPC-H Query" in, encoded as UTF-16 (each character
-// two bytes, a zero byte and its ASCII code): kNone when it holds no such
-// text. Lines are split at the byte 0A, which no byte of that text is, so
-// the whole of it always stands in one line.
-enum class Utf16Order { kNone, kLittleEndian, kBigEndian };
-Utf16Order utf16HeaderOrder(std::string_view line, uint64_t lineOffset);
+// The encoding in which a line that starts at lineOffset in a file without
+// a byte-order mark holds "TPC-H Query" in UTF-16 or UTF-32 (each character
+// two or four bytes, its ASCII code and zero bytes): kNone when it holds no
+// such text. Lines are split at the byte 0A, which no byte of that text is,
+// so the whole of it always stands in one line. The byte order is told by
+// where the 'T' stands: a character's units start at offsets that are a
+// multiple of its size.
+WideEncoding wideHeaderEncoding(std::string_view line, uint64_t lineOffset);
 
 // Whether line is the middle line of a deletion marker exactly as the cutter
 // writes it: "----------- deleted G rows -----------", G a plain decimal
@@ -56,8 +67,11 @@ struct PackedFormat {
   const char* command;  // that unpacks the file given after it, keeping it
 };
 
-// The format whose signature firstBytes start with (gzip, bzip2, xz, zstd,
-// lz4, zip or 7z), or null when none.
+// The format whose signature firstBytes hold (gzip, bzip2, xz, lzma, lzip,
+// lzop, zstd, lz4, compress, zip, 7z or tar), or null when none. The
+// signatures are the formats' own, whole: "BZh" alone, or "ustar" at the
+// tar header's offset without the zero byte after it, can begin a line of
+// text, and neither is taken for an archive.
 const PackedFormat* packedFormatOf(std::string_view firstBytes);
 
 // Throws a Failure naming log, with the command that unpacks it, when it

@@ -18,7 +18,7 @@ RunSummary summaryOfResults(const GatheredLog& gathered) {
 
 // What the gathering pass found that makes the log no log to cut.
 void refuseWhatIsNoLog(const std::string& path, const GatheredLog& gathered) {
-  refuseUtf16LogWithoutMark(path, gathered.evidence);
+  refuseWideLogWithoutMark(path, gathered.evidence);
   if (gathered.evidence.holdsDeletionMarker())
     throw Failure(
         path,
@@ -47,7 +47,7 @@ void trimLog(const TrimFiles& files, Progress& progress, const NoteSink& note) {
     std::unique_ptr<InputFile> input = files.openLog();
     path = input->path();
     refusePackedFile(*input);
-    refuseUtf16Log(*input);
+    refuseWideLog(*input);
     progress.beginPass(1, input->stamp().size);
     scanResultAndGenerateOutput(*input, nullptr, true, gathered, progress.readObserver());
     refuseWhatIsNoLog(path, gathered);

@@ -6,7 +6,7 @@
 // stands, and the checker steps over deleted rows by reading them, as it
 // does in a file. An offset already read cannot be read again, with one
 // exception: the pipe's first kKeptBytes stay in memory, so that the
-// refusals that look at a log's first bytes (refuseUtf16Log in log_format.h
+// refusals that look at a log's first bytes (refuseWideLog in log_format.h
 // and the like) can read them with readAt(0, ...) before the line reader
 // starts there and reads them again. Nothing else goes back: the line reader
 // keeps in its buffer what it may go back to (LineReader::hold).
