@@ -1,5 +1,5 @@
 // Faults no real file makes on demand, for the end-to-end tests of the
-// output (output_kinds_posix_test.cpp): loaded into the built streamtrim
+// output (output_kinds_linux_test.cpp): loaded into the built streamtrim
 // with LD_PRELOAD (Linux), it stands in for write(), writev(), close() and
 // rename() as its environment says:
 //

@@ -98,10 +98,12 @@ TEST(NotALog, IsRefusedByBothProgramsWithNoOutputTouched) {
             << line;
       }
       // The conversion advised reads the log as it is.
-      if (c.says.starts_with("a UTF-32 log (it starts"))
+      if (c.says.starts_with("a UTF-32 log (it starts")) {
         EXPECT_TRUE(line.ends_with("iconv -f UTF-32 -t UTF-8")) << line;
-      if (c.says.starts_with("a UTF-32 log (UTF-32"))
+      }
+      if (c.says.starts_with("a UTF-32 log (UTF-32")) {
         EXPECT_TRUE(line.ends_with("iconv -f " + c.says.substr(14, 8) + " -t UTF-8")) << line;
+      }
     };
     for (const std::string& output : {old, fresh}) {
       writeFile(old, "previous output\n");

@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "locked_directory_posix.h"
+#include "locked_directory_linux.h"
 #include "stream_log.h"
 #include "test_support.h"
 

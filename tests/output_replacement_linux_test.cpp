@@ -28,7 +28,7 @@
 #include <thread>
 #include <vector>
 
-#include "locked_directory_posix.h"
+#include "locked_directory_linux.h"
 #include "stream_log.h"
 #include "test_support.h"
 
