@@ -2,19 +2,15 @@
 
 #include <limits>
 
-#include "system/failure.h"
-#include "log/log_format.h"
 #include "checker/problem_text.h"
-#include "row_scan/row_scan.h"
 
-OriginalLog::OriginalLog(const InputFile& input)
-    : input_(input), opened_(input_.stamp()), reader_(input_) {}
+OriginalLog::OriginalLog(const InputFile& input) : reader_(input) {}
 
 std::string OriginalLog::copiedLine(std::string_view text) {
   if (!inStep_)
     return {};
   Line line;
-  if (!read(line)) {
+  if (!reader_.read(line)) {
     inStep_ = false;
     return "expected the end of the log (the original ends at line " + number(lineNr()) +
            "), found " + quotedLine(text);
@@ -31,11 +27,7 @@ std::string OriginalLog::copiedLine(std::string_view text) {
 bool OriginalLog::copiesFirstRow(std::string_view firstRow) {
   if (!inStep_)
     return false;
-  NumberedLineReader::Mark before = reader_.mark();
-  Line row;
-  bool copied = reader_.next(row) && isRowLine(row.text) && row.text == firstRow;
-  reader_.reset(before);
-  return copied;
+  return reader_.nextRowIs(firstRow);
 }
 
 void OriginalLog::beginResult() {
@@ -48,7 +40,7 @@ std::string OriginalLog::wholeRow(uint64_t rowNr, std::string_view text) {
   if (!inStep_ || rowsLost_)
     return {};
   Line row;
-  if (!nextRow(row)) {
+  if (!reader_.nextRow(row)) {
     rowsLost_ = true;
     rowsMatch_ = false;
     return "expected the end of the result (the original's has " + number(rowNr - 1) +
@@ -62,10 +54,10 @@ std::string OriginalLog::keptRow(uint64_t rowNr, std::string_view text) {
   if (!inStep_ || rowsLost_ || rowNr <= rowsRead_)
     return {};
   uint64_t before = rowNr - rowsRead_ - 1;
-  uint64_t skipped = skipRows(before);
+  uint64_t skipped = reader_.skipRows(before);
   rowsRead_ += skipped;
   Line row;
-  if (skipped < before || !nextRow(row)) {
+  if (skipped < before || !reader_.nextRow(row)) {
     rowsLost_ = true;
     rowsMatch_ = false;
     return "expected a row the original's result has (it ends at row " + number(rowsRead_) +
@@ -88,7 +80,7 @@ std::string OriginalLog::rowProblem(uint64_t rowNr, std::string_view row, std::s
 std::string OriginalLog::endResult() {
   if (!inStep_ || rowsLost_)
     return {};
-  uint64_t more = skipRows(std::numeric_limits<uint64_t>::max());
+  uint64_t more = reader_.skipRows(std::numeric_limits<uint64_t>::max());
   if (more == 0)
     return {};
   rowsMatch_ = false;
@@ -105,75 +97,8 @@ Verdict OriginalLog::rowsVerdict() const {
 
 std::string OriginalLog::endLog(uint64_t cutLines) {
   Line extra;
-  if (!inStep_ || !read(extra))
+  if (!inStep_ || !reader_.read(extra))
     return {};
   return "expected the end of the original (the cut log ends at line " + number(cutLines) +
          "), found " + quotedLine(extra.text);
-}
-
-void OriginalLog::refuseUnlessOriginal() {
-  Line line;
-  while (read(line)) {
-  }
-  refuseWideLogWithoutMark(path(), evidence_);
-  if (evidence_.holdsDeletionMarker())
-    throw Failure(path(),
-                  "already a cut log (it holds a deletion marker as streamtrim writes it), not an "
-                  "original; give the log it was cut from as the second argument (were the "
-                  "arguments swapped?)");
-}
-
-void OriginalLog::requireUnchanged() const {
-  if (!input_.stamp().sameContentAs(opened_))
-    throw Failure(path(), "the log changed while it was being checked");
-}
-
-// The next line, which the evidence is given the first time it is read:
-// the comparison goes back at times to read a line again.
-bool OriginalLog::read(Line& line) {
-  if (!reader_.next(line))
-    return false;
-  if (line.offset >= notedUpTo_) {
-    evidence_.noteLine(line.text, line.offset);
-    notedUpTo_ = reader_.offset();
-  }
-  return true;
-}
-
-// Steps over rows counted in bulk, which the evidence may do without.
-void OriginalLog::skip(size_t bytes, uint64_t lines) {
-  reader_.skip(bytes, lines);
-  if (reader_.offset() > notedUpTo_) {
-    evidence_.rowsLeftOut();
-    notedUpTo_ = reader_.offset();
-  }
-}
-
-// The next line when it is a row line; otherwise it is left to be read next.
-bool OriginalLog::nextRow(Line& line) {
-  NumberedLineReader::Mark before = reader_.mark();
-  if (read(line) && isRowLine(line.text)) {
-    reader_.release();
-    return true;
-  }
-  reader_.reset(before);
-  return false;
-}
-
-// Steps over up to maxRows row lines; returns how many, fewer when a line
-// that is not a row (or the end of the log) came first.
-uint64_t OriginalLog::skipRows(uint64_t maxRows) {
-  uint64_t skipped = 0;
-  Line line;
-  while (skipped < maxRows) {
-    RowRun run = countRowLines(reader_.buffered(), maxRows - skipped);
-    skip(run.bytes, run.rows);
-    skipped += run.rows;
-    // The bulk count stops before a line that is not a row, or one that
-    // reaches past the buffer; reading it decides which.
-    if (skipped == maxRows || !nextRow(line))
-      break;
-    ++skipped;
-  }
-  return skipped;
 }

@@ -11,7 +11,7 @@
 //
 // Each call returns what is wrong, as a message, or an empty string. The
 // caller names the cut log's line; a problem at the end of the logs is at
-// the original's lineNr().
+// the original's lineNr(). The original is read by original_reader.h.
 
 #ifndef STREAMTRIM_ORIGINAL_LOG_H
 #define STREAMTRIM_ORIGINAL_LOG_H
@@ -20,10 +20,9 @@
 #include <string>
 #include <string_view>
 
-#include "system/input_file.h"
-#include "log/log_evidence.h"
-#include "checker/numbered_line_reader.h"
+#include "checker/original_reader.h"
 #include "checker/verdict.h"
+#include "system/input_file.h"
 
 class OriginalLog {
  public:
@@ -31,7 +30,7 @@ class OriginalLog {
   // cannot be read.
   explicit OriginalLog(const InputFile& input);
 
-  const std::string& path() const { return input_.path(); }
+  const std::string& path() const { return reader_.path(); }
 
   // Number of the original's line read last (1-based).
   uint64_t lineNr() const { return reader_.lineNr(); }
@@ -67,25 +66,17 @@ class OriginalLog {
   // Reads what the comparison left of the log, so that the evidence covers
   // all of it; then throws a Failure when the log is in UTF-16 or is a cut
   // log itself, no original.
-  void refuseUnlessOriginal();
+  void refuseUnlessOriginal() { reader_.refuseUnlessOriginal(); }
 
   // Throws a Failure when the log is not the file, size and age it had
   // when it was opened.
-  void requireUnchanged() const;
+  void requireUnchanged() const { reader_.requireUnchanged(); }
 
  private:
-  bool read(Line& line);
-  void skip(size_t bytes, uint64_t lines);
-  bool nextRow(Line& line);
-  uint64_t skipRows(uint64_t maxRows);
   std::string rowProblem(uint64_t rowNr, std::string_view row, std::string_view text);
 
-  const InputFile& input_;
-  FileStamp opened_;
-  NumberedLineReader reader_;
+  OriginalReader reader_;
   bool inStep_ = true;  // the logs have matched line for line so far
-  LogEvidence evidence_;
-  uint64_t notedUpTo_ = 0;  // the evidence has every line before this offset
 
   // The current result.
   bool rowsMatch_ = true;

@@ -5,17 +5,18 @@
 #include <string_view>
 
 #include "checker/cut_log_syntax.h"
-#include "checker/cut_shape.h"
-#include "system/failure.h"
-#include "system/input_file.h"
-#include "run/large_results.h"
-#include "log/log_evidence.h"
-#include "log/log_format.h"
+#include "checker/cut_result_check.h"
 #include "checker/numbered_line_reader.h"
 #include "checker/original_log.h"
+#include "checker/problem_report.h"
 #include "checker/problem_text.h"
 #include "checker/sample_replay.h"
+#include "log/log_evidence.h"
+#include "log/log_format.h"
+#include "run/large_results.h"
 #include "sampler.h"
+#include "system/failure.h"
+#include "system/input_file.h"
 
 namespace {
 
@@ -31,155 +32,21 @@ bool isCutResult(std::string_view firstRow, std::optional<OriginalLog>& original
   return parseKeptRow(firstRow, text, rowNr, converted);
 }
 
-// A line the cutter wrote whose line end was converted to CRLF.
-std::string convertedLineEnd(const char* line) {
-  return std::string("expected ") + line +
-         " to end in a newline alone, as streamtrim writes it, found a carriage return before "
-         "the newline (a line-end conversion to CRLF after the cut)";
-}
-
-// Passes what the check finds to the listener and counts the problems:
-// every one outside the results, and the first of each result.
-class ProblemReport {
- public:
-  ProblemReport(VerifyListener& listener, const std::string& cutPath)
-      : listener_(listener), cutPath_(cutPath) {}
-
-  uint64_t count() const { return count_; }
-
-  void problem(const std::string& file, uint64_t line, const std::string& what) {
-    ++count_;
-    listener_.problem(file, line, what);
-  }
-
-  // A problem at a line of the cut log; an empty what is none.
-  void atLine(uint64_t line, const std::string& what) {
-    if (!what.empty())
-      problem(cutPath_, line, what);
-  }
-
-  void beginResult() { reported_ = false; }
-  void inResult(uint64_t line, const std::string& what) {
-    if (what.empty() || reported_)
-      return;
-    reported_ = true;
-    problem(cutPath_, line, what);
-  }
-  void inResult(const ShapeProblem& wrong) { inResult(wrong.line, wrong.what); }
-
-  void cutResult(const CutResultReport& report) { listener_.cutResult(report); }
-
-  // The notes on the results found too large to stay whole, of the cut log.
-  void notes(std::vector<LargeResult> results) {
-    for (const LargeResult& result : results)
-      listener_.note(cutPath_, result.line, largeResultNote(result));
-  }
-
- private:
-  VerifyListener& listener_;
-  const std::string& cutPath_;
-  uint64_t count_ = 0;
-  bool reported_ = false;  // the current result's first problem
-};
-
-// One cut result's kept rows and markers, held against the shape every cut
-// must have, the original's rows and the tool's draw.
-class CutResultCheck {
- public:
-  CutResultCheck(const CutSizes& sizes, ProblemReport& problems,
-                 std::optional<OriginalLog>& original, std::optional<SampleReplay>& replay)
-      : sizes_(sizes), problems_(problems), original_(original), replay_(replay) {}
-
-  // The result begins on line `line` with a kept row, which comes next.
-  void start(uint64_t line, int32_t queryNr);
-  void keptRow(std::string_view row, uint64_t line);
-  // A deletion marker whose middle line is line `line`; converted tells
-  // which of its three lines has a line end converted to CRLF.
-  void marker(uint64_t deletedRows, uint64_t line, const bool (&converted)[3]);
-  // Whether a deletion marker may still come: not after the last kept row.
-  bool mayHaveMarker() const { return shape_.keptRows() < sizes_.keptRows(); }
-  // The result ended (at the end of the log when atEnd) on line `line`.
-  void finish(bool atEnd, uint64_t line);
-
- private:
-  void shapeProblem(const ShapeProblem& wrong);
-
-  const CutSizes sizes_;
-  ProblemReport& problems_;
-  std::optional<OriginalLog>& original_;
-  std::optional<SampleReplay>& replay_;
-  uint64_t line_ = 0;
-  int32_t queryNr_ = 0;
-  CutShape shape_;
-  bool shapeOk_ = true;
-};
-
-void CutResultCheck::start(uint64_t line, int32_t queryNr) {
-  line_ = line;
-  queryNr_ = queryNr;
-  shape_ = CutShape(sizes_);
-  shapeOk_ = true;
-  if (!isCuttableQuery(queryNr)) {
-    shapeOk_ = false;
-    problems_.inResult(line, "expected a cut result of query 11, 16 or 20, found one of query " +
-                                 std::to_string(queryNr));
-  }
-}
-
-void CutResultCheck::keptRow(std::string_view row, uint64_t line) {
-  std::string_view text;
-  uint64_t rowNr = 0;
+// What the cutter writes only inside cut results, found outside them: alone,
+// with no original to tell a copied line from an added one, the first of
+// each stretch between results is named. A kept row there is most likely one
+// added to the end of a cut result, past its footer or an empty line. Empty
+// when text is neither.
+std::string strayProblem(std::string_view text) {
+  uint64_t deleted = 0, rowNr = 0;
+  std::string_view rowText;
   bool converted = false;
-  if (!parseKeptRow(row, text, rowNr, converted)) {
-    shapeOk_ = false;
-    problems_.inResult(line,
-                       "expected a kept row ending in \" [row: N]\", found " + quotedLine(row));
-    return;
-  }
-  if (converted)
-    shapeProblem({line, convertedLineEnd("a kept row")});
-  shapeProblem(shape_.row(rowNr, line));
-  if (original_)
-    problems_.inResult(line, original_->keptRow(rowNr, text));
-}
-
-void CutResultCheck::marker(uint64_t deletedRows, uint64_t line, const bool (&converted)[3]) {
-  const char* const kLines[] = {"the empty line before a deletion marker", "a deletion marker",
-                                "the empty line after a deletion marker"};
-  for (int i = 0; i < 3; ++i) {
-    if (converted[i]) {
-      shapeProblem({line - 1 + i, convertedLineEnd(kLines[i])});
-      break;
-    }
-  }
-  shapeProblem(shape_.marker(deletedRows, line));
-}
-
-void CutResultCheck::finish(bool atEnd, uint64_t line) {
-  shapeProblem(shape_.finish(atEnd, line));
-  if (original_)
-    problems_.inResult(line, original_->endResult());
-  CutResultReport report;
-  report.line = line_;
-  report.queryNr = queryNr_;
-  report.rows = shape_.rows();
-  report.shape = shapeOk_ ? Verdict::kPassed : Verdict::kFailed;
-  if (replay_) {
-    SampleReplay::Outcome sample =
-        replay_->cutResult(queryNr_, shape_, shapeOk_, original_ ? original_->resultRows() : 0);
-    report.sample = sample.verdict;
-    problems_.inResult(sample.problem);
-  }
-  if (original_)
-    report.original = original_->rowsVerdict();
-  problems_.cutResult(report);
-}
-
-void CutResultCheck::shapeProblem(const ShapeProblem& wrong) {
-  if (!wrong)
-    return;
-  shapeOk_ = false;
-  problems_.inResult(wrong);
+  if (parseMarker(text, deleted))
+    return "expected deletion markers only inside cut results, found one outside";
+  if (isRowLine(text) && parseKeptRow(text, rowText, rowNr, converted))
+    return "expected rows numbered \" [row: N]\" only inside cut results, found row " +
+           number(rowNr) + " outside";
+  return {};
 }
 
 // Where the cut log's reader stands in the log's structure.
@@ -198,7 +65,6 @@ class Verification {
  private:
   void handleLine(std::string_view text);
   void handleOutside(std::string_view text);
-  void reportStray(std::string_view text);
   void beginTable(std::string_view firstLine);
   void handleWholeRow(std::string_view text);
   void endWhole();
@@ -279,8 +145,11 @@ void Verification::handleLine(std::string_view text) {
 void Verification::handleOutside(std::string_view text) {
   if (original_)
     problems_.atLine(cut_.lineNr(), original_->copiedLine(text));
-  if (!original_ && !strayReported_)
-    reportStray(text);
+  if (!original_ && !strayReported_) {
+    std::string stray = strayProblem(text);
+    problems_.atLine(cut_.lineNr(), stray);
+    strayReported_ = !stray.empty();
+  }
   if (place_ == Place::kQuery && isSeparatorLine(text)) {
     place_ = Place::kTableStart;
   } else if (isHeaderLine(text)) {
@@ -291,26 +160,6 @@ void Verification::handleOutside(std::string_view text) {
   } else {
     large_.otherLine(isRowLine(text));
   }
-}
-
-// What the cutter writes only inside cut results, found outside them: alone,
-// with no original to tell a copied line from an added one, the first of
-// each stretch between results is named. A kept row there is most likely one
-// added to the end of a cut result, past its footer or an empty line.
-void Verification::reportStray(std::string_view text) {
-  uint64_t deleted = 0, rowNr = 0;
-  std::string_view rowText;
-  bool converted = false;
-  if (parseMarker(text, deleted))
-    problems_.atLine(cut_.lineNr(),
-                     "expected deletion markers only inside cut results, found one outside");
-  else if (isRowLine(text) && parseKeptRow(text, rowText, rowNr, converted))
-    problems_.atLine(cut_.lineNr(),
-                     "expected rows numbered \" [row: N]\" only inside cut results, found row " +
-                         number(rowNr) + " outside");
-  else
-    return;
-  strayReported_ = true;
 }
 
 void Verification::beginTable(std::string_view firstLine) {

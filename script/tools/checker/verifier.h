@@ -27,9 +27,11 @@
 // that is a cut log itself is always told.
 //
 // Its parts: verifier.cpp walks the cut log's structure, reading it with
-// numbered_line_reader.h; cut_log_syntax.h parses the kept rows and markers,
-// cut_shape.h checks each cut result's shape, original_log.h holds the cut
-// against the original and sample_replay.h replays the tool's draw;
+// numbered_line_reader.h; cut_log_syntax.h parses the kept rows and markers;
+// cut_result_check.h holds each cut result against the shape every cut must
+// have (cut_shape.h), the original and the tool's draw (sample_replay.h);
+// original_log.h holds the cut against the original, which original_reader.h
+// reads; problem_report.h passes the problems on and counts them, and
 // problem_text.h quotes lines in the messages.
 
 #ifndef STREAMTRIM_VERIFIER_H
@@ -38,9 +40,9 @@
 #include <cstdint>
 #include <string>
 
-#include "system/input_file.h"
-#include "sampler.h"
 #include "checker/verdict.h"
+#include "sampler.h"
+#include "system/input_file.h"
 
 struct VerifyOptions {
   std::string cutLog;

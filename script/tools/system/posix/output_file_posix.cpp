@@ -14,6 +14,11 @@
 // A path that names an open descriptor (/dev/stdout, /dev/fd/N) is not
 // opened afresh, which would empty or replace the file behind it (or fail,
 // for a pipe on Linux): the descriptor is written, as standard output is.
+//
+// Here the output's kind is chosen and the replacement made; the outputs
+// written where they stand are direct_output_posix.h's, the writes
+// output_writes_posix.h's, and what a replacement keeps of the previous file
+// file_attributes.h's.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,8 +31,9 @@
 #include "system/failure.h"
 #include "system/file_attributes.h"
 #include "system/interruption.h"
-#include "system/posix/interruption_posix.h"
 #include "system/output_file.h"
+#include "system/posix/direct_output_posix.h"
+#include "system/posix/interruption_posix.h"
 #include "system/posix/output_writes_posix.h"
 
 namespace {
@@ -40,99 +46,6 @@ constexpr int kMostLinks = 40;
 constexpr size_t kLongestName = 255;
 constexpr char kTemporarySuffix[] = ".streamtrim-XXXXXX";
 constexpr size_t kTemporaryExtra = 1 + sizeof kTemporarySuffix - 1;
-
-// Throws when the file described by info is the one input names.
-void refuseIfSame(const struct stat& info, const FileStamp& input, const std::string& name) {
-  FileStamp output;
-  output.volume = static_cast<uint64_t>(info.st_dev);
-  output.fileId = static_cast<uint64_t>(info.st_ino);
-  if (output.sameFileAs(input))
-    throw Failure(name, "is the input log itself");
-}
-
-// Standard output, or a named output written where it stands: a device, a
-// pipe, a terminal, a descriptor the path names, or a regular file whose
-// directory takes no new file. A stream gets each line with one system
-// call, a regular file blocks of lines.
-class DirectOutputFile final : public OutputFile {
- public:
-  // Standard output.
-  DirectOutputFile() : OutputFile(kStandardOutputName), fd_(STDOUT_FILENO) { learnKind(); }
-
-  // The path, opened by name.
-  explicit DirectOutputFile(const std::string& path) : OutputFile(path), named_(true) {
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd_ < 0)
-      failWithErrno(name(), errno);
-    learnKind();
-  }
-
-  // The path, which names the open descriptor fd: written through a copy of
-  // it, as standard output is.
-  DirectOutputFile(const std::string& path, int fd) : OutputFile(path), named_(true) {
-    fd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (fd_ < 0)
-      failWithErrno(name(), errno);
-    descriptor_ = true;
-    learnKind();
-  }
-
-  ~DirectOutputFile() override {
-    if (named_ && fd_ >= 0)
-      ::close(fd_);
-  }
-
-  OutputKind kind() const override { return kind_; }
-
-  void refuseToOverwrite(const FileStamp& input) const override {
-    struct stat info;
-    if (::fstat(fd_, &info) != 0)
-      failWithErrno(name(), errno);
-    refuseIfSame(info, input, name());
-  }
-
-  void begin() override {
-    if (way().method == Method::kInPlace && ::ftruncate(fd_, 0) != 0)
-      failWithErrno(name(), errno);
-  }
-
-  void close() override {
-    if (way().inBlocks)
-      blocks_.flush(fd_, name());
-    int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0)
-      failWithErrno(name(), errno);
-  }
-
- protected:
-  void write(std::string_view first, std::string_view second) override {
-    if (way().inBlocks)
-      return blocks_.write(fd_, name(), first, second);
-    writeNow(fd_, name(), first, second);
-  }
-
- private:
-  // A regular file opened by its own name is one whose directory took no
-  // new file; one reached through a descriptor stands where the shell put it.
-  void learnKind() {
-    struct stat info;
-    if (::fstat(fd_, &info) != 0)
-      failWithErrno(name(), errno);
-    if (!S_ISREG(info.st_mode))
-      kind_ = OutputKind::kStream;
-    else if (named_ && !descriptor_)
-      kind_ = OutputKind::kFileInClosedFolder;
-    else
-      kind_ = OutputKind::kDescriptorOnFile;
-  }
-
-  int fd_ = -1;
-  bool named_ = false;       // opened here, not standard output
-  bool descriptor_ = false;  // a path that names an open descriptor
-  OutputKind kind_ = OutputKind::kStream;
-  BlockWriter blocks_;
-};
 
 // The output's permission bits, owner and group, which its replacement
 // takes: those of the previous file, or, for a new one, what a created
