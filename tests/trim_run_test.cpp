@@ -1,7 +1,7 @@
 // A run touches the output only once the log has been read whole and opened
 // again: every failure before that leaves an existing output byte for byte.
 
-#include "run/trim_run.h"
+#include "trim_run.h"
 
 #include <gtest/gtest.h>
 

@@ -22,7 +22,7 @@
 #include "system/windows/system_error_windows.h"
 #include "test_support.h"
 #include "test_support_windows.h"
-#include "run/trim_run.h"
+#include "trim_run.h"
 
 namespace {
 

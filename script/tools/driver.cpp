@@ -14,7 +14,7 @@
 #include "system/output_file.h"
 #include "run/progress.h"
 #include "system/terminal.h"
-#include "run/trim_run.h"
+#include "trim_run.h"
 
 const char* progname = nullptr;
 

@@ -5,7 +5,7 @@
 #include "system/failure.h"
 #include "log/line_reader.h"
 #include "log/log_format.h"
-#include "run/result_cutter.h"
+#include "result_cutter.h"
 #include "row_scan/row_scan.h"
 #include "sampler.h"
 

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "system/input_file.h"
-#include "run/large_results.h"
+#include "large_results.h"
 #include "log/log_evidence.h"
 #include "system/output_file.h"
 #include "log/read_observer.h"

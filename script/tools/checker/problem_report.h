@@ -12,7 +12,7 @@
 
 #include "checker/cut_shape.h"
 #include "checker/verifier.h"
-#include "run/large_results.h"
+#include "large_results.h"
 
 class ProblemReport {
  public:

@@ -13,7 +13,7 @@
 #include "checker/sample_replay.h"
 #include "log/log_evidence.h"
 #include "log/log_format.h"
-#include "run/large_results.h"
+#include "large_results.h"
 #include "sampler.h"
 #include "system/failure.h"
 #include "system/input_file.h"

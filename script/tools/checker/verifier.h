@@ -1,3 +1,7 @@
+// checker/: streamtrim-verify, its driver (verify_driver.cpp) and every
+// part only it uses; it builds on the tool's spine at the top, run/, log/
+// and system/. This header is its entry.
+//
 // Checking a cut log: the judge of streamtrim's work.
 //
 // The checker reads the cut log with a parser of its own, so that a fault in

@@ -1,3 +1,7 @@
+// log/: what a line of a query-stream log is and how the log is read line
+// by line (log_format, log_evidence, line_reader, line_buffer); it builds
+// on system/ only.
+//
 // The lines of a query-stream log that carry meaning.
 //
 // A query's output starts with a header line containing "TPC-H Query" and

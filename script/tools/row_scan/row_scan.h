@@ -1,3 +1,6 @@
+// row_scan/: counting rows in bulk, one counter for each kind of CPU behind
+// this header; it builds on nothing else of the tool.
+//
 // Counting the rows of a result table in bulk.
 //
 // The rows of the large results are most of a log's bytes, and the gathering

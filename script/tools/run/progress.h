@@ -1,3 +1,8 @@
+// run/: what a run keeps track of besides the lines it copies: where the
+// rows of the cut results start (row_index.h), the row counts the second
+// pass checks (row_count_digest.h), and the status and summary lines
+// (this header, progress_text.h); it builds on log/ and system/.
+//
 // Progress of a run, shown on a terminal.
 //
 // A run over a log of many gigabytes takes long enough that its user wants to

@@ -1,3 +1,8 @@
+// system/: the interfaces to the system (the log and the output, the
+// terminal, interruptions, the command line) and the failure every part
+// throws; each system's implementations are in system/posix/ and
+// system/windows/, which CMake chooses. It builds on nothing else.
+//
 // The query-stream log as the tool reads it: a regular file, opened read-only.
 //
 // Each pass opens the log afresh and reads it with explicit offsets, so that a

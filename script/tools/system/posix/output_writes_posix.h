@@ -1,3 +1,5 @@
+// system/posix/: system/'s interfaces on Linux, macOS and the BSDs.
+//
 // The writes every POSIX output makes (output_file_posix.cpp): a line handed
 // to the system at once, lines gathered into large blocks, and a finished
 // file copied over another. Each goes on after a partial write and throws a

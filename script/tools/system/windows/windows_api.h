@@ -1,3 +1,5 @@
+// system/windows/: system/'s interfaces on Windows.
+//
 // The Windows API as the tool's Windows files use it: <windows.h> without
 // what they do not need, and strings converted between the tool's UTF-8 and
 // the API's UTF-16 (utf16.h).

@@ -1,4 +1,4 @@
-#include "run/trim_run.h"
+#include "trim_run.h"
 
 #include "system/failure.h"
 #include "log/log_format.h"

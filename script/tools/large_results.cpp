@@ -1,4 +1,4 @@
-#include "run/large_results.h"
+#include "large_results.h"
 
 #include <utility>
 

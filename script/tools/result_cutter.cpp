@@ -1,4 +1,4 @@
-#include "run/result_cutter.h"
+#include "result_cutter.h"
 
 #include <algorithm>
 #include <charconv>
