@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <exception>
 
+#include "checker/verifier.h"
+#include "log/log_evidence.h"
+#include "scanner.h"
 #include "system/failure.h"
 #include "system/input_file.h"
-#include "log/log_evidence.h"
 #include "system/memory_file.h"  // MemoryOutputFile
-#include "scanner.h"
-#include "checker/verifier.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "checker/cut_shape.h"
+#include "checker/numbered_line_reader.h"
 #include "system/failure.h"
 #include "system/memory_file.h"
-#include "checker/numbered_line_reader.h"
 #include "system/pipe_input_file.h"
 
 namespace {

@@ -13,12 +13,12 @@
 #include <thread>
 #include <vector>
 
-#include "system/windows/console_windows.h"
+#include "run/progress.h"
+#include "stream_log.h"
 #include "system/failure.h"
 #include "system/input_file.h"
 #include "system/output_file.h"
-#include "run/progress.h"
-#include "stream_log.h"
+#include "system/windows/console_windows.h"
 #include "system/windows/system_error_windows.h"
 #include "test_support.h"
 #include "test_support_windows.h"

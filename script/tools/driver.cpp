@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "run/progress.h"
 #include "system/command_line.h"
 #include "system/failure.h"
 #include "system/input_file.h"
 #include "system/interruption.h"
 #include "system/output_file.h"
-#include "run/progress.h"
 #include "system/terminal.h"
 #include "trim_run.h"
 

@@ -20,14 +20,14 @@
 #include <string>
 #include <vector>
 
-#include "system/input_file.h"
 #include "large_results.h"
 #include "log/log_evidence.h"
-#include "system/output_file.h"
 #include "log/read_observer.h"
 #include "run/row_count_digest.h"
 #include "run/row_index.h"
 #include "sampler.h"
+#include "system/input_file.h"
+#include "system/output_file.h"
 
 enum ScannerState : int32_t { HEADER = 0, QUERY = 1, TABLE = 2 };
 

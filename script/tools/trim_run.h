@@ -17,9 +17,9 @@
 #include <memory>
 #include <string>
 
+#include "run/progress.h"
 #include "system/input_file.h"
 #include "system/output_file.h"
-#include "run/progress.h"
 
 // How a run reaches its files: main opens the paths on the command line,
 // tests may open anything behind the same interfaces.

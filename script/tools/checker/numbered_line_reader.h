@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "system/input_file.h"
 #include "log/line_reader.h"
+#include "system/input_file.h"
 
 class NumberedLineReader {
  public:

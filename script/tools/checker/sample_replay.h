@@ -25,9 +25,9 @@
 #include <string>
 
 #include "checker/cut_shape.h"
+#include "checker/verdict.h"
 #include "random_sequence.h"
 #include "sampler.h"
-#include "checker/verdict.h"
 
 class SampleReplay {
  public:

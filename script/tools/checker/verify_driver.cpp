@@ -14,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
+#include "checker/verifier.h"
 #include "system/command_line.h"
 #include "system/failure.h"
-#include "checker/verifier.h"
 
 namespace {
 

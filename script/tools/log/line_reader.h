@@ -26,9 +26,9 @@
 #include <string>
 #include <string_view>
 
-#include "system/input_file.h"
 #include "log/line_buffer.h"
 #include "log/read_observer.h"
+#include "system/input_file.h"
 
 struct Line {
   std::string_view text;  // without its newline; valid until the next call

@@ -27,8 +27,8 @@
 #include <functional>
 #include <string>
 
-#include "run/progress_text.h"
 #include "log/read_observer.h"
+#include "run/progress_text.h"
 #include "system/terminal.h"
 
 // Seconds on the system's monotonic clock.

@@ -22,9 +22,9 @@
 #include <algorithm>
 
 #include "system/failure.h"
-#include "system/windows/file_identity_windows.h"
 #include "system/input_file.h"
 #include "system/pipe_input_file.h"
+#include "system/windows/file_identity_windows.h"
 #include "system/windows/system_error_windows.h"
 
 namespace {

@@ -19,9 +19,9 @@
 #include <algorithm>
 #include <cwctype>
 
-#include "system/windows/console_windows.h"
 #include "system/interruption.h"
 #include "system/terminal.h"
+#include "system/windows/console_windows.h"
 
 #ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
 #define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
