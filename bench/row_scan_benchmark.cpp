@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "row_scan.h"
+#include "row_scan/row_scan.h"
 
 namespace {
 

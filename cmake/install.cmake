@@ -7,10 +7,12 @@
 #
 # On Linux, macOS and the BSDs the programs go to bin/, the man pages,
 # compressed with gzip -n as Debian wants them, to share/man/man1 and the
-# README and the licence to share/doc/streamtrim (the licence is the .deb's
-# copyright file and the RPM's %license file). A Windows build puts everything
-# in one folder: the two programs, the README, the licence and the man pages
-# rendered as plain text (by groff, when the build machine has it; the man
+# README, the user's guide and the licence to share/doc/streamtrim (the
+# licence is the .deb's copyright file and the RPM's %license file). The guide
+# goes to doc/ beside the README, as in the sources, so that the README's
+# links to it lead somewhere. A Windows build puts everything in one folder:
+# the two programs, the README with doc/user-guide.md, the licence and the man
+# pages rendered as plain text (by groff, when the build machine has it; the man
 # pages themselves otherwise). Every folder is made 0755, whatever the umask
 # of whoever installs or packages, and the tarball's entries are root's
 # (cmake/package_archive.cmake).
@@ -54,6 +56,7 @@ endforeach()
 if(WIN32)
   install(TARGETS streamtrim streamtrim-verify RUNTIME DESTINATION .)
   install(FILES README.md LICENSE DESTINATION .)
+  install(FILES doc/user-guide.md DESTINATION doc)
   find_program(STREAMTRIM_GROFF groff)
   set(man_texts)
   foreach(page ${man_pages})
@@ -76,6 +79,7 @@ if(WIN32)
 else()
   install(TARGETS streamtrim streamtrim-verify RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES doc/user-guide.md DESTINATION ${CMAKE_INSTALL_DOCDIR}/doc)
   find_program(STREAMTRIM_GZIP gzip)
   set(man_files)
   foreach(page ${man_pages})

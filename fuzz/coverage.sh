@@ -61,11 +61,11 @@ llvm-cov-14 report "${objects[@]:1}" -instr-profile="$build/coverage.profdata" \
 # Columns of llvm-cov's report: file, regions (3), functions (3), lines (3),
 # branches (3); the files are named relative to script/tools/.
 awk 'NR > 2 && NF == 13 && $1 !~ /^-/ && $1 != "TOTAL" {
-  printf "%-24s %6s %6s %8s %6s %6s %8s\n", $1, $8, $9, $10, $11, $12, $13
+  printf "%-40s %6s %6s %8s %6s %6s %8s\n", $1, $8, $9, $10, $11, $12, $13
 }' "$build/report.txt" | sort
 awk '
-  $1 == "TOTAL" { printf "%-24s %6s %6s %8s %6s %6s %8s\n", $1, $8, $9, $10, $11, $12, $13 }
-  $1 ~ /^(scanner|result_cutter|sampler|verifier|cut_shape|original_log|cut_log_syntax|numbered_line_reader|problem_text|sample_replay)\.cpp$/ {
+  $1 == "TOTAL" { printf "%-40s %6s %6s %8s %6s %6s %8s\n", $1, $8, $9, $10, $11, $12, $13 }
+  $1 ~ /^([a-z_]+\/)?(scanner|result_cutter|sampler|verifier|cut_shape|original_log|cut_log_syntax|numbered_line_reader|problem_text|sample_replay)\.cpp$/ {
     lines += $8; missed += $9
   }
   END {

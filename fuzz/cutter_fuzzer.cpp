@@ -21,7 +21,7 @@
 
 #include "cut_model.h"
 #include "fuzz_support.h"
-#include "row_scan.h"
+#include "row_scan/row_scan.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <exception>
 
-#include "failure.h"
-#include "input_file.h"
-#include "log_evidence.h"
-#include "memory_file.h"  // MemoryOutputFile
+#include "checker/verifier.h"
+#include "log/log_evidence.h"
 #include "scanner.h"
-#include "verifier.h"
+#include "system/failure.h"
+#include "system/input_file.h"
+#include "system/memory_file.h"  // MemoryOutputFile
 
 namespace {
 

@@ -15,11 +15,11 @@
 #include <utility>
 #include <vector>
 
-#include "cut_shape.h"
-#include "failure.h"
-#include "memory_file.h"
-#include "numbered_line_reader.h"
-#include "pipe_input_file.h"
+#include "checker/cut_shape.h"
+#include "checker/numbered_line_reader.h"
+#include "system/failure.h"
+#include "system/memory_file.h"
+#include "system/pipe_input_file.h"
 
 namespace {
 

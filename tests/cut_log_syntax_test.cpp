@@ -1,7 +1,7 @@
 // The checker's own reading of what the cutter adds: kept rows, deletion
 // markers and their numbers, each accepted only as the cutter writes it.
 
-#include "cut_log_syntax.h"
+#include "checker/cut_log_syntax.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "input_file.h"
+#include "system/input_file.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "line_buffer.h"
+#include "log/line_buffer.h"
 
 #include <gtest/gtest.h>
 

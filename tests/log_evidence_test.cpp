@@ -3,7 +3,7 @@
 // where rows are left out. (UTF-16 and UTF-32 without a byte-order mark:
 // log_format_test.cpp and not_a_log_test.cpp.)
 
-#include "log_evidence.h"
+#include "log/log_evidence.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "log_format.h"
+#include "log/log_format.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "output_file.h"
+#include "system/output_file.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "failure.h"
+#include "system/failure.h"
 #include "test_support.h"
 
 namespace {

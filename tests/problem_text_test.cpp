@@ -1,7 +1,7 @@
 // Lines quoted in the checker's messages: one line each, every byte seen,
 // and two differing lines shown where they differ.
 
-#include "problem_text.h"
+#include "checker/problem_text.h"
 
 #include <gtest/gtest.h>
 

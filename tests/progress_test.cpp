@@ -1,7 +1,7 @@
 // The progress display: the wording of its lines, when it draws them, and on
 // how it keeps to one row of the window.
 
-#include "progress.h"
+#include "run/progress.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "row_index.h"
+#include "run/row_index.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "row_scan.h"
+#include "row_scan/row_scan.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "row_scan_x86_64.h"
+#include "row_scan/row_scan_x86_64.h"
 
 // The tool asks the CPU which counters it may use; the compiler's runtime,
 // which asks it too, must agree.

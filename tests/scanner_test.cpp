@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "failure.h"
+#include "system/failure.h"
 #include "test_support.h"
 
 namespace {

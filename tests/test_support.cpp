@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <string_view>
@@ -56,6 +57,10 @@ std::string withoutNotes(const std::string& err) {
 
 uint64_t fileSize(const std::string& path) {
   return std::filesystem::file_size(fsPath(path));
+}
+
+bool matchesWhole(const std::string& text, const std::string& pattern) {
+  return std::regex_match(text, std::regex(pattern));
 }
 
 bool fileExists(const std::string& path) {

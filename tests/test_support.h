@@ -52,6 +52,9 @@ std::filesystem::path fsPath(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
 void appendFile(const std::string& path, const std::string& content);
 std::string readFile(const std::string& path);
+// Whether the whole of text matches the ECMAScript regular expression
+// pattern (one place builds <regex>, whose code is slow to compile).
+bool matchesWhole(const std::string& text, const std::string& pattern);
 bool fileExists(const std::string& path);  // also a link that points nowhere
 uint64_t fileSize(const std::string& path);
 

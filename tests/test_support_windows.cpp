@@ -2,7 +2,7 @@
 // line, anonymous pipes read concurrently, named pipes, and paths converted
 // from UTF-8 to UTF-16 as the tool converts them (utf16.h).
 
-#include "windows_api.h"  // <windows.h> as the tool includes it
+#include "system/windows/windows_api.h"  // <windows.h> as the tool includes it
 
 #include <fcntl.h>
 #include <io.h>
@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "system_error_windows.h"
+#include "system/windows/system_error_windows.h"
 #include "test_support.h"
 #include "test_support_windows.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "failure.h"
-#include "memory_file.h"
+#include "system/failure.h"
+#include "system/memory_file.h"
 #include "test_support.h"
 
 namespace {

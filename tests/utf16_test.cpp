@@ -1,7 +1,7 @@
 // Text between UTF-8 and UTF-16, as names and messages pass between the tool
 // and Windows. Portable code, tested on every system.
 
-#include "utf16.h"
+#include "system/utf16.h"
 
 #include <gtest/gtest.h>
 

@@ -13,13 +13,13 @@
 #include <thread>
 #include <vector>
 
-#include "console_windows.h"
-#include "failure.h"
-#include "input_file.h"
-#include "output_file.h"
-#include "progress.h"
+#include "run/progress.h"
 #include "stream_log.h"
-#include "system_error_windows.h"
+#include "system/failure.h"
+#include "system/input_file.h"
+#include "system/output_file.h"
+#include "system/windows/console_windows.h"
+#include "system/windows/system_error_windows.h"
 #include "test_support.h"
 #include "test_support_windows.h"
 #include "trim_run.h"

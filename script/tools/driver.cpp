@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
-#include "failure.h"
-#include "input_file.h"
-#include "interruption.h"
-#include "output_file.h"
-#include "progress.h"
-#include "terminal.h"
+#include "run/progress.h"
+#include "system/command_line.h"
+#include "system/failure.h"
+#include "system/input_file.h"
+#include "system/interruption.h"
+#include "system/output_file.h"
+#include "system/terminal.h"
 #include "trim_run.h"
 
 const char* progname = nullptr;

@@ -1,3 +1,12 @@
+// script/tools/ holds at its top the tool's spine, which a reader follows
+// from main to the last written byte: the driver (this file), the two-pass
+// run (trim_run.h), the scanner (scanner.h) with its cutting step
+// (result_cutter.h) and large-result notes (large_results.h), and the
+// sampler (sampler.h) with its sequence. The folders below hold one job
+// each: run/, log/, row_scan/ and system/ beneath the spine, checker/ above
+// it; an include never reaches up to a folder above its own
+// (.ci/check-layout).
+//
 // The streamtrim command: "streamtrim <inputfile> [<outputfile>]", and
 // "streamtrim --version", "streamtrim --help" (or -h) when no file bears
 // that name.

@@ -15,9 +15,9 @@
 #include <set>
 #include <string_view>
 
-#include "output_file.h"
 #include "random_sequence.h"
 #include "sampler.h"
+#include "system/output_file.h"
 
 // The part of the output pass's state that belongs to cutting.
 struct CutState {

@@ -2,12 +2,12 @@
 
 #include <limits>
 
-#include "failure.h"
-#include "line_reader.h"
-#include "log_format.h"
+#include "log/line_reader.h"
+#include "log/log_format.h"
 #include "result_cutter.h"
-#include "row_scan.h"
+#include "row_scan/row_scan.h"
 #include "sampler.h"
+#include "system/failure.h"
 
 std::vector<uint64_t> GatheredLog::cutRows() const {
   std::vector<uint64_t> rows;

@@ -20,14 +20,14 @@
 #include <string>
 #include <vector>
 
-#include "input_file.h"
 #include "large_results.h"
-#include "log_evidence.h"
-#include "output_file.h"
-#include "read_observer.h"
-#include "row_count_digest.h"
-#include "row_index.h"
+#include "log/log_evidence.h"
+#include "log/read_observer.h"
+#include "run/row_count_digest.h"
+#include "run/row_index.h"
 #include "sampler.h"
+#include "system/input_file.h"
+#include "system/output_file.h"
 
 enum ScannerState : int32_t { HEADER = 0, QUERY = 1, TABLE = 2 };
 

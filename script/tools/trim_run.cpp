@@ -1,8 +1,8 @@
 #include "trim_run.h"
 
-#include "failure.h"
-#include "log_format.h"
+#include "log/log_format.h"
 #include "scanner.h"
+#include "system/failure.h"
 
 namespace {
 

@@ -17,9 +17,9 @@
 #include <memory>
 #include <string>
 
-#include "input_file.h"
-#include "output_file.h"
-#include "progress.h"
+#include "run/progress.h"
+#include "system/input_file.h"
+#include "system/output_file.h"
 
 // How a run reaches its files: main opens the paths on the command line,
 // tests may open anything behind the same interfaces.

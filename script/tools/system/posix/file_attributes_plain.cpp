@@ -1,0 +1,7 @@
+// The ACLs and extended attributes of a replaced output on a POSIX system
+// other than Linux and macOS (file_attributes.h): POSIX has no common call
+// for them, and streamtrim keeps only the owner, group and mode there.
+
+#include "system/file_attributes.h"
+
+void copyExtendedAttributes(const std::string&, int, std::vector<std::string>&) {}

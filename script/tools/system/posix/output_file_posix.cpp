@@ -1,0 +1,287 @@
+// OutputFile on POSIX systems: Linux, macOS and the BSDs.
+//
+// A replacement's temporary file is made by mkstemp() beside the file it
+// replaces, so that rename() can put it in place in one step: a reader of
+// the output path opens either the previous file or the complete cut. It
+// is not synced to the disk before the rename: the promise is about runs
+// that fail or are interrupted, which the rename keeps without a sync, and
+// a sync would make every run wait for the disk (a copied log is written
+// as fast as cp writes it, which does not sync either). After a system
+// crash, ext4 (which by default writes a file's data before a rename that
+// replaces another) still holds one or the other; elsewhere the cut can
+// always be made again from the log, which is never modified.
+//
+// A path that names an open descriptor (/dev/stdout, /dev/fd/N) is not
+// opened afresh, which would empty or replace the file behind it (or fail,
+// for a pipe on Linux): the descriptor is written, as standard output is.
+//
+// Here the output's kind is chosen and the replacement made; the outputs
+// written where they stand are direct_output_posix.h's, the writes
+// output_writes_posix.h's, and what a replacement keeps of the previous file
+// file_attributes.h's.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+#include "system/failure.h"
+#include "system/file_attributes.h"
+#include "system/interruption.h"
+#include "system/output_file.h"
+#include "system/posix/direct_output_posix.h"
+#include "system/posix/interruption_posix.h"
+#include "system/posix/output_writes_posix.h"
+
+namespace {
+
+// Links followed before the path is taken for a loop, as the system does.
+constexpr int kMostLinks = 40;
+
+// The longest file name most file systems take (NAME_MAX), and what the
+// temporary file's name adds to the output's.
+constexpr size_t kLongestName = 255;
+constexpr char kTemporarySuffix[] = ".streamtrim-XXXXXX";
+constexpr size_t kTemporaryExtra = 1 + sizeof kTemporarySuffix - 1;
+
+// The output's permission bits, owner and group, which its replacement
+// takes: those of the previous file, or, for a new one, what a created
+// file gets (0666 less the umask) and the owner the system gives it.
+struct Ownership {
+  mode_t mode = 0;
+  std::optional<uid_t> owner;
+  std::optional<gid_t> group;
+};
+
+Ownership newFileOwnership() {
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return {static_cast<mode_t>(0666 & ~mask), std::nullopt, std::nullopt};
+}
+
+// A regular file, or a path still to be created, written to a temporary
+// file beside it that close() renames over it.
+class ReplacingOutputFile final : public OutputFile {
+ public:
+  // Creates the temporary file; creationError() tells why it could not be.
+  ReplacingOutputFile(const std::string& path, std::string target, Ownership ownership);
+
+  ~ReplacingOutputFile() override {
+    if (fd_ >= 0)
+      ::close(fd_);
+    if (!temporary_.empty() && !placed_)
+      ::unlink(temporary_.c_str());
+  }
+
+  int creationError() const { return creationError_; }
+
+  OutputKind kind() const override { return kind_; }
+
+  void refuseToOverwrite(const FileStamp& input) const override {
+    struct stat info;
+    if (::stat(target_.c_str(), &info) == 0)
+      refuseIfSame(info, input, name());
+    else if (errno != ENOENT)
+      failWithErrno(name(), errno);
+  }
+
+  void begin() override {}
+
+  void close() override;
+
+ protected:
+  void write(std::string_view first, std::string_view second) override;
+
+ private:
+  std::string takeOwnership();
+  void copyOverTarget(int renameError);
+
+  std::string target_;     // the file replaced: the path with its links followed
+  std::string temporary_;  // the temporary file's path
+  std::optional<RemovedOnInterruption> removal_;
+  Ownership ownership_;
+  int fd_ = -1;
+  int creationError_ = 0;  // errno of a failed creation
+  bool placed_ = false;    // renamed or copied over the target
+  OutputKind kind_ = OutputKind::kFile;
+  BlockWriter blocks_;
+};
+
+// The template's directory is the target's, and its name starts with a dot
+// (as hidden files' do) and the target's name, cut where the whole would
+// be longer than a file system takes. The signals that remove it are held
+// off until it is registered for removal.
+ReplacingOutputFile::ReplacingOutputFile(const std::string& path, std::string target,
+                                         Ownership ownership)
+    : OutputFile(path), target_(std::move(target)), ownership_(ownership) {
+  size_t slash = target_.rfind('/');
+  size_t start = slash == std::string::npos ? 0 : slash + 1;
+  std::string base = target_.substr(start, kLongestName - kTemporaryExtra);
+  std::string pattern = target_.substr(0, start) + "." + base + kTemporarySuffix;
+
+  {
+    InterruptionsHeld held;
+    fd_ = ::mkstemp(pattern.data());
+    if (fd_ >= 0) {
+      temporary_ = pattern;
+      removal_.emplace(temporary_);
+    } else {
+      creationError_ = errno;
+    }
+  }
+  if (fd_ >= 0)
+    ::fcntl(fd_, F_SETFD, FD_CLOEXEC);
+}
+
+void ReplacingOutputFile::write(std::string_view first, std::string_view second) {
+  blocks_.write(fd_, name(), first, second);
+}
+
+// A new output gets the mode a created file gets; an existing one keeps
+// what file_attributes.h says. Returns the note on what was not kept.
+std::string ReplacingOutputFile::takeOwnership() {
+  if (ownership_.owner)
+    return keepAttributes({target_, *ownership_.owner, *ownership_.group, ownership_.mode}, fd_,
+                          name());
+  if (::fchmod(fd_, ownership_.mode) != 0)
+    failWithErrno(name(), errno);
+  return "";
+}
+
+void ReplacingOutputFile::close() {
+  blocks_.flush(fd_, name());
+  std::string notKept = takeOwnership();
+  int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0)
+    failWithErrno(name(), errno);
+  bool renamed = ::rename(temporary_.c_str(), target_.c_str()) == 0;
+  if (!renamed)
+    copyOverTarget(errno);
+  placed_ = true;
+  removal_.reset();
+  // A file copied over keeps its own attributes: only a renamed one can
+  // have lost some.
+  if (renamed && !notKept.empty())
+    note(notKept);
+}
+
+// Whether a failed rename over the target means that the system keeps that
+// name from being replaced, while the file may still be written: another
+// user's file in a sticky directory (EPERM), a file mounted on its own
+// (EBUSY), or a target on another mount than its directory (EXDEV, where mv
+// copies too). Any other failure is the file system's, and stays one.
+bool renameRefusedForTheFile(int error) {
+  return error == EPERM || error == EBUSY || error == EXDEV;
+}
+
+// The complete temporary file is copied over the target, then removed. A
+// target that does not exist (any more) has no file to be written in place.
+void ReplacingOutputFile::copyOverTarget(int renameError) {
+  struct stat info;
+  if (!renameRefusedForTheFile(renameError) || ::stat(target_.c_str(), &info) != 0)
+    failWithErrno(name(), renameError);
+  kind_ = OutputKind::kFileRefusingRename;
+  note(inPlaceNote(name(), std::string(way().note) + " (" + std::strerror(renameError) + ")"));
+  copyFileOver(temporary_, target_, name());
+  ::unlink(temporary_.c_str());
+}
+
+// The descriptor that path names as the system's own names for open
+// descriptors (/dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N), if it
+// names one. Opening such a path would open the file behind the descriptor
+// afresh, or fail for a pipe: the descriptor itself is written instead.
+std::optional<int> namedDescriptor(const std::string& path) {
+  if (path == "/dev/stdout")
+    return STDOUT_FILENO;
+  if (path == "/dev/stderr")
+    return STDERR_FILENO;
+  for (std::string_view prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+    if (!path.starts_with(prefix) || path.size() == prefix.size() ||
+        path.size() > prefix.size() + 9)
+      continue;
+    std::string_view digits = std::string_view(path).substr(prefix.size());
+    if (digits.find_first_not_of("0123456789") != std::string_view::npos)
+      return std::nullopt;
+    return std::stoi(std::string(digits));
+  }
+  return std::nullopt;
+}
+
+// The path with every symbolic link on its end followed: the file a write
+// through the path would reach, which may not exist yet, or a name of an
+// open descriptor (namedDescriptor), which is not followed. info is filled
+// when a file exists there.
+std::string followLinks(const std::string& path, struct stat& info, bool& exists) {
+  std::string target = path;
+  for (int links = 0; links <= kMostLinks; ++links) {
+    if (namedDescriptor(target))
+      return target;
+    if (::lstat(target.c_str(), &info) != 0) {
+      if (errno != ENOENT)
+        failWithErrno(path, errno);
+      exists = false;
+      return target;
+    }
+    if (!S_ISLNK(info.st_mode)) {
+      exists = true;
+      return target;
+    }
+    std::string link(static_cast<size_t>(info.st_size > 0 ? info.st_size : 4096) + 1, '\0');
+    ssize_t size = ::readlink(target.c_str(), link.data(), link.size());
+    if (size < 0)
+      failWithErrno(path, errno);
+    link.resize(static_cast<size_t>(size));
+    size_t slash = target.rfind('/');
+    if (link.front() == '/' || slash == std::string::npos)
+      target = link;
+    else
+      target = target.substr(0, slash + 1) + link;
+  }
+  failWithErrno(path, ELOOP);
+}
+
+// Whether a failure to create a file in a directory means that it takes no
+// new file, when an existing one may still be written.
+bool directoryRefusesNewFiles(int error) {
+  return error == EACCES || error == EPERM || error == EROFS;
+}
+
+// Throws unless the existing regular file target may be written. A file its
+// owner made read-only is refused, as writing it in place would be, rather
+// than replaced behind the owner's back because its directory allows it.
+void requireWritable(const std::string& path, const std::string& target) {
+  int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0)
+    failWithErrno(path, errno);
+  ::close(fd);
+}
+
+}  // namespace
+
+std::unique_ptr<OutputFile> openOutputFile(const std::string& path) {
+  if (path.empty())
+    return std::make_unique<DirectOutputFile>();
+  struct stat info;
+  bool exists = false;
+  std::string target = followLinks(path, info, exists);
+  if (std::optional<int> fd = namedDescriptor(target))
+    return std::make_unique<DirectOutputFile>(path, *fd);
+  if (exists && !S_ISREG(info.st_mode))
+    return std::make_unique<DirectOutputFile>(path);
+  if (exists)
+    requireWritable(path, target);
+  Ownership ownership =
+      exists ? Ownership{static_cast<mode_t>(info.st_mode & 07777), info.st_uid, info.st_gid}
+             : newFileOwnership();
+  auto replacing = std::make_unique<ReplacingOutputFile>(path, target, ownership);
+  int error = replacing->creationError();
+  if (error == 0)
+    return replacing;
+  if (!directoryRefusesNewFiles(error))
+    failWithErrno(path, error);
+  return std::make_unique<DirectOutputFile>(path);
+}
