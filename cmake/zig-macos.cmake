@@ -69,3 +69,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# zig's compiler driver takes no header to precompile (-x c++-header): every
+# file parses its headers itself.
+set(CMAKE_DISABLE_PRECOMPILE_HEADERS ON)

@@ -68,11 +68,11 @@ std::string keepAttributes(const ReplacedFile& replaced, int fd, const std::stri
   mode_t mode = replaced.mode & 07777;
   if ((mode & S_ISUID) != 0 && owned.st_uid != replaced.owner) {
     mode &= ~S_ISUID;
-    notKept.push_back("set-user-ID bit (kept only with the owner)");
+    notKept.emplace_back("set-user-ID bit (kept only with the owner)");
   }
   if ((mode & S_ISGID) != 0 && owned.st_gid != replaced.group) {
     mode &= ~S_ISGID;
-    notKept.push_back("set-group-ID bit (kept only with the group)");
+    notKept.emplace_back("set-group-ID bit (kept only with the group)");
   }
   // A system may refuse a special bit outright (the BSDs' sticky bit on a
   // file): the permission bits alone are set then.
