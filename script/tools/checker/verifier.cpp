@@ -49,6 +49,25 @@ std::string strayProblem(std::string_view text) {
   return {};
 }
 
+// A whole result the tool would have cut, when the check is strict; empty
+// when it may stay whole.
+std::string uncutProblem(int32_t queryNr, uint64_t rows, const CutSizes& sizes) {
+  if (!mayTruncateOutputOfQuery(queryNr, rows, sizes))
+    return {};
+  return "expected query " + std::to_string(queryNr) + "'s result of " + number(rows) +
+         " rows to be cut (it has more than " + number(sizes.maxUncutRows) + "), found it whole";
+}
+
+// At the cut log's end: the original's lines past it are a problem, named
+// at the original's line, and the original must be no cut log itself.
+void finishOriginal(OriginalLog& original, uint64_t cutLines, ProblemReport& problems) {
+  std::string extra = original.endLog(cutLines);
+  uint64_t extraLine = original.lineNr();
+  original.refuseUnlessOriginal();
+  if (!extra.empty())
+    problems.problem(original.path(), extraLine, extra);
+}
+
 // Where the cut log's reader stands in the log's structure.
 enum class Place { kHeader, kQuery, kTableStart, kWhole, kCut };
 
@@ -200,10 +219,7 @@ void Verification::endWhole() {
   problems_.notes(large_.take());
   if (!replay_)
     return;
-  if (mayTruncateOutputOfQuery(queryNr_, wholeRows_, sizes_))
-    problems_.inResult(resultLine_, "expected query " + std::to_string(queryNr_) + "'s result of " +
-                                        number(wholeRows_) + " rows to be cut (it has more than " +
-                                        number(sizes_.maxUncutRows) + "), found it whole");
+  problems_.inResult(resultLine_, uncutProblem(queryNr_, wholeRows_, sizes_));
   replay_->wholeResult(queryNr_, wholeRows_);  // the tool would have drawn for it
 }
 
@@ -250,13 +266,8 @@ void Verification::finishLogs() {
   refuseWideLogWithoutMark(cutInput_.path(), evidence_);
   if (cut_.lineNr() > 0 && !cut_.lastLineTerminated())
     problems_.atLine(cut_.lineNr(), "expected a newline at the end of the last line, found none");
-  if (original_) {
-    std::string extra = original_->endLog(cut_.lineNr());
-    uint64_t extraLine = original_->lineNr();
-    original_->refuseUnlessOriginal();
-    if (!extra.empty())
-      problems_.problem(original_->path(), extraLine, extra);
-  }
+  if (original_)
+    finishOriginal(*original_, cut_.lineNr(), problems_);
   if (!cutInput_.stamp().sameContentAs(cutOpened_))
     throw Failure(cutInput_.path(), "the log changed while it was being checked");
   if (original_)
