@@ -13,6 +13,7 @@
 
 #include "system/failure.h"
 #include "system/file_attributes.h"
+#include "system/posix/extended_attributes_posix.h"
 
 namespace {
 
@@ -23,29 +24,6 @@ std::string described(const std::string& name) {
   if (name == kAccessAcl)
     return "ACL";
   return "extended attribute " + printableName(name);
-}
-
-std::string because(int error) {
-  return std::string(" (") + std::strerror(error) + ")";
-}
-
-// Reads into value what read(buffer, size) gives, growing the buffer while
-// the attribute grows under it (ERANGE). False, errno set, on a failure.
-template <typename Read>
-bool readGrowing(std::string& value, Read read) {
-  for (;;) {
-    ssize_t size = read(nullptr, 0);
-    if (size < 0)
-      return false;
-    value.resize(static_cast<size_t>(size));
-    size = read(value.data(), value.size());
-    if (size >= 0) {
-      value.resize(static_cast<size_t>(size));
-      return true;
-    }
-    if (errno != ERANGE)
-      return false;
-  }
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 
 #include "system/failure.h"
 #include "system/file_attributes.h"
+#include "system/posix/extended_attributes_posix.h"
 
 // A cross build's macOS headers may lack <sys/xattr.h>; the calls are in
 // the C library all the same.
@@ -36,29 +37,6 @@ int fsetxattr(int fd, const char* name, const void* value, size_t size, uint32_t
 namespace {
 
 constexpr std::string_view kSystemNames = "com.apple.system.";
-
-std::string because(int error) {
-  return std::string(" (") + std::strerror(error) + ")";
-}
-
-// Reads into value what read(buffer, size) gives, growing the buffer while
-// the attribute grows under it (ERANGE). False, errno set, on a failure.
-template <typename Read>
-bool readGrowing(std::string& value, Read read) {
-  for (;;) {
-    ssize_t size = read(nullptr, 0);
-    if (size < 0)
-      return false;
-    value.resize(static_cast<size_t>(size));
-    size = read(value.data(), value.size());
-    if (size >= 0) {
-      value.resize(static_cast<size_t>(size));
-      return true;
-    }
-    if (errno != ERANGE)
-      return false;
-  }
-}
 
 // The previous file's ACL, or none: the replacement then loses the
 // entries it took from its directory.
