@@ -13,6 +13,9 @@
 //   STREAMTRIM_FAULT_RENAME=ERRNO    rename() fails with ERRNO, renaming nothing
 //   STREAMTRIM_FAULT_COUNT=PATH      the count of write calls is written to
 //                                    PATH when the process exits
+//   STREAMTRIM_FAULT_STOP=1          the first write stops the process
+//                                    (SIGSTOP) before it writes: a test
+//                                    catches the run in its output pass
 //
 // ERRNO is a name: EPERM, EBUSY, EXDEV, EIO, EDQUOT, ENOSPC, EFBIG. Writes to
 // standard error (where streamtrim's messages go) are left alone and not
@@ -20,6 +23,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/syscall.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -60,6 +64,7 @@ struct Faults {
   int closeError = 0;
   int renameError = 0;
   const char* countPath = nullptr;
+  bool stop = false;   // before the next write
   size_t written = 0;  // bytes written so far
   size_t calls = 0;    // write calls so far
 
@@ -70,10 +75,15 @@ struct Faults {
     closeError = errnoNamed(std::getenv("STREAMTRIM_FAULT_CLOSE"));
     renameError = errnoNamed(std::getenv("STREAMTRIM_FAULT_RENAME"));
     countPath = std::getenv("STREAMTRIM_FAULT_COUNT");
+    stop = std::getenv("STREAMTRIM_FAULT_STOP") != nullptr;
   }
 
   // How much of a write of size bytes may go out: -1 when it fails.
   ssize_t allowed(size_t size) {
+    if (stop) {
+      stop = false;
+      ::raise(SIGSTOP);
+    }
     ++calls;
     size = std::min(size, shortest);
     if (writeError != 0) {

@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "injected_faults_linux.h"
 #include "locked_directory_linux.h"
 #include "stream_log.h"
 #include "test_support.h"
@@ -98,9 +99,18 @@ bool stopWhen(int pid, const std::function<bool()>& due) {
   return true;
 }
 
-// Starts streamtrim from in to dir/out.log and stops it once its output
-// pass shows.
+// Starts streamtrim from in to dir/out.log and stops it in its output pass:
+// at its first write where the fault library is, else once the pass shows.
 bool startStoppedInOutputPass(const TempDir& dir, const std::string& in, int& pid) {
+  if (kFaultLibrary != nullptr) {
+    Faults stopAtFirstWrite(FaultSettings{{"STOP", "1"}});
+    pid = start(dir, {in, dir.file("out.log")});
+    int status = 0;
+    if (::waitpid(pid, &status, WUNTRACED) == pid && WIFSTOPPED(status))
+      return true;
+    ADD_FAILURE() << "the run ended before its first write, status " << status;
+    return false;
+  }
   pid = start(dir, {in, dir.file("out.log")});
   return stopWhen(pid, [&] {
     return !temporaryFiles(dir, "out.log").empty() || readFile(dir.file("out.log")) != kOldOutput;
