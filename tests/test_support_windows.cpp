@@ -350,11 +350,19 @@ Handle launch(const std::string& program, const std::vector<std::string>& args,
   startup.StartupInfo.hStdError = handles.err;
   startup.lpAttributeList = attributes;
   PROCESS_INFORMATION process{};
-  BOOL started = ::CreateProcessW(
-      application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr, TRUE,
-      EXTENDED_STARTUPINFO_PRESENT | DETACHED_PROCESS, nullptr,
-      directory.empty() ? nullptr : directory.c_str(), &startup.StartupInfo, &process);
-  DWORD error = ::GetLastError();
+  // Wine now and then fails to start a process ("Internal error") that
+  // starts on the next try; a process that never started has run nothing.
+  BOOL started = FALSE;
+  DWORD error = 0;
+  for (int tries = 0; !started && tries < 5; ++tries) {
+    if (tries > 0)
+      ::Sleep(50);
+    started = ::CreateProcessW(
+        application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr, TRUE,
+        EXTENDED_STARTUPINFO_PRESENT | DETACHED_PROCESS, nullptr,
+        directory.empty() ? nullptr : directory.c_str(), &startup.StartupInfo, &process);
+    error = ::GetLastError();
+  }
   ::DeleteProcThreadAttributeList(attributes);
   if (!started) {
     ::SetLastError(error);
