@@ -77,23 +77,25 @@ class FileSizeLimit {
 
 }  // namespace
 
-// One row per kind of output, with the near-misses of each: what holds the
-// cut afterwards (after what it held, for standard output appended to a
-// file), whether the file is the same one, the note, and whether the lines
-// went out in blocks (files) or one write each (counted by the fault library
-// where the build has it).
+// One row per kind of output, with the near-misses of each, and those that
+// must fail: what holds the cut afterwards (after what it held, for
+// standard output appended to a file), whether the file is the same one, the
+// note, and whether the lines went out in blocks (files) or one write each
+// (counted by the fault library where the build has it); or the error
+// naming the output, and no file made.
 TEST(OutputKinds, EachKindIsWrittenItsWay) {
   enum class Place { kFile, kStdout, kStderr, kNowhere };
   enum class To { kPipe, kFile, kAppended };  // where the run's standard output goes
   struct Row {
     const char* name;
-    std::vector<std::string> output;  // the argument, if any: under the folder unless absolute
-    To to;                            // kFile: out.txt; kAppended: all.txt, which holds kPrevious
-    std::function<void(const TempDir&)> prepare;
-    Place place;
-    std::string holder;  // for Place::kFile, the file under the folder that holds the cut
-    bool sameFile;       // the holder is the file it was before the run
-    bool noted;          // written in place, as its folder (locked/) takes no new file
+    std::string output = "";  // the argument, if any: under the folder unless absolute
+    To to = To::kPipe;        // kFile: out.txt; kAppended: all.txt, which holds kPrevious
+    std::function<void(const TempDir&)> prepare = nullptr;
+    Place place = Place::kFile;
+    std::string holder = "";  // for Place::kFile, the file under the folder that holds the cut
+    bool sameFile = false;    // the holder is the file it was before the run
+    bool locked = false;      // in locked/, a folder that takes no new file
+    int error = 0;            // the run fails so
   };
   const std::string log = copiedLog(3000);
   // Longer than the cut: a file written in place must be emptied first.
@@ -101,110 +103,65 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
   auto existing = [&previous](const std::string& name) {
     return [&previous, name](const TempDir& d) { writeFile(d.file(name), previous); };
   };
-  auto none = [](const TempDir&) {};
-  const std::string n237(237, 'n'), n255(255, 'n');
-  const std::vector<Row> rows = {
-      {"a new file", {"out.log"}, To::kPipe, none, Place::kFile, "out.log", false, false},
-      {"an existing file",
-       {"out.log"},
-       To::kPipe,
-       existing("out.log"),
-       Place::kFile,
-       "out.log",
-       false,
-       false},
-      {"a file whose folder takes no new file",
-       {"locked/out.log"},
-       To::kPipe,
-       [&](const TempDir& d) {
-         createDirectory(d.file("locked"));
-         existing("locked/out.log")(d);
-       },
-       Place::kFile,
-       "locked/out.log",
-       true,
-       true},
-      {"standard output appended to a file",
-       {},
-       To::kAppended,
-       none,
-       Place::kFile,
-       "all.txt",
-       true,
-       false},
-      {"standard output to a file", {}, To::kFile, none, Place::kFile, "out.txt", false, false},
-      {"/dev/stdout appended to a file",
-       {"/dev/stdout"},
-       To::kAppended,
-       none,
-       Place::kFile,
-       "all.txt",
-       true,
-       false},
-      {"/proc/self/fd/1 appended to a file",
-       {"/proc/self/fd/1"},
-       To::kAppended,
-       none,
-       Place::kFile,
-       "all.txt",
-       true,
-       false},
-      {"a link to /dev/stdout appended to a file",
-       {"link"},
-       To::kAppended,
-       [](const TempDir& d) { createSymlink("/dev/stdout", d.file("link")); },
-       Place::kFile,
-       "all.txt",
-       true,
-       false},
-      {"standard output to a pipe", {}, To::kPipe, none, Place::kStdout, "", false, false},
-      {"/dev/fd/1 to a pipe", {"/dev/fd/1"}, To::kPipe, none, Place::kStdout, "", false, false},
-      {"/proc/self/fd/1 to a pipe",
-       {"/proc/self/fd/1"},
-       To::kPipe,
-       none,
-       Place::kStdout,
-       "",
-       false,
-       false},
-      {"/dev/stderr to a pipe", {"/dev/stderr"}, To::kPipe, none, Place::kStderr, "", false, false},
-      {"a device", {kNullDevice}, To::kPipe, none, Place::kNowhere, "", false, false},
-      {"an absolute link to an existing file",
-       {"out.log"},
-       To::kPipe,
-       [&](const TempDir& d) {
-         existing("target.log")(d);
-         createSymlink(d.file("target.log"), d.file("out.log"));
-       },
-       Place::kFile,
-       "target.log",
-       false,
-       false},
-      {"a chain of links, relative then absolute",
-       {"out.log"},
-       To::kPipe,
-       [&](const TempDir& d) {
-         createDirectory(d.file("sub"));
-         existing("sub/target.log")(d);
-         createSymlink(d.file("sub/target.log"), d.file("sub/middle.log"));
-         createSymlink("sub/middle.log", d.file("out.log"));
-       },
-       Place::kFile,
-       "sub/target.log",
-       false,
-       false},
-      // The first name whose temporary file's must be cut, and the longest.
-      {"a name of 237 bytes", {n237}, To::kPipe, existing(n237), Place::kFile, n237, false, false},
-      {"a name of 255 bytes", {n255}, To::kPipe, none, Place::kFile, n255, false, false},
+  auto symlinkTo = [](const std::string& target, const std::string& name) {
+    return [=](const TempDir& d) { createSymlink(target, d.file(name)); };
   };
+  const std::string n237(237, 'n'), n255(255, 'n');
+  // clang-format off
+  const std::vector<Row> rows = {
+      {.name = "a new file", .output = "out.log", .holder = "out.log"},
+      {.name = "an existing file", .output = "out.log", .prepare = existing("out.log"),
+       .holder = "out.log"},
+      {.name = "a file whose folder takes no new file", .output = "locked/out.log",
+       .prepare = existing("locked/out.log"), .holder = "locked/out.log", .sameFile = true,
+       .locked = true},
+      {.name = "a new file in a folder that takes no new file", .output = "locked/new.log",
+       .locked = true, .error = ::geteuid() == 0 ? EPERM : EACCES},  // immutable for root
+      {.name = "standard output appended to a file", .to = To::kAppended, .holder = "all.txt",
+       .sameFile = true},
+      {.name = "standard output to a file", .to = To::kFile, .holder = "out.txt"},
+      {.name = "/dev/stdout appended to a file", .output = "/dev/stdout", .to = To::kAppended,
+       .holder = "all.txt", .sameFile = true},
+      {.name = "/proc/self/fd/1 appended to a file", .output = "/proc/self/fd/1",
+       .to = To::kAppended, .holder = "all.txt", .sameFile = true},
+      {.name = "a link to /dev/stdout appended to a file", .output = "link", .to = To::kAppended,
+       .prepare = symlinkTo("/dev/stdout", "link"), .holder = "all.txt", .sameFile = true},
+      {.name = "standard output to a pipe", .place = Place::kStdout},
+      {.name = "/dev/fd/1 to a pipe", .output = "/dev/fd/1", .place = Place::kStdout},
+      {.name = "/proc/self/fd/1 to a pipe", .output = "/proc/self/fd/1", .place = Place::kStdout},
+      {.name = "a descriptor that is not open", .output = "/dev/fd/9", .error = EBADF},
+      {.name = "/dev/stderr to a pipe", .output = "/dev/stderr", .place = Place::kStderr},
+      {.name = "a device", .output = kNullDevice, .place = Place::kNowhere},
+      {.name = "an absolute link to an existing file", .output = "out.log",
+       .prepare = [&](const TempDir& d) {
+         existing("target.log")(d);
+         symlinkTo(d.file("target.log"), "out.log")(d);
+       },
+       .holder = "target.log"},
+      {.name = "a chain of links, relative then absolute", .output = "out.log",
+       .prepare = [&](const TempDir& d) {
+         existing("sub/target.log")(d);
+         symlinkTo(d.file("sub/target.log"), "sub/middle.log")(d);
+         symlinkTo("sub/middle.log", "out.log")(d);
+       },
+       .holder = "sub/target.log"},
+      // The first name whose temporary file's must be cut, the longest, and one over.
+      {.name = "a name of 237 bytes", .output = n237, .prepare = existing(n237), .holder = n237},
+      {.name = "a name of 255 bytes", .output = n255, .holder = n255},
+      {.name = "a name of 256 bytes", .output = n255 + "n", .error = ENAMETOOLONG},
+  };
+  // clang-format on
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     TempDir dir;
     writeFile(dir.file("in.log"), log);
-    row.prepare(dir);
+    createDirectory(dir.file("locked"));
+    createDirectory(dir.file("sub"));
+    if (row.prepare)
+      row.prepare(dir);
     std::vector<std::string> args = {dir.file("in.log")};
-    for (const std::string& output : row.output)
-      args.push_back(output.starts_with("/") ? output : dir.file(output));
+    if (!row.output.empty())
+      args.push_back(row.output.starts_with("/") ? row.output : dir.file(row.output));
     RunOptions options;
     if (row.to == To::kAppended) {
       writeFile(dir.file("all.txt"), kPrevious);
@@ -213,16 +170,27 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
     if (row.to == To::kFile)
       options.stdoutPath = dir.file("out.txt");
     std::optional<LockedDirectory> locked;
-    if (row.noted && !locked.emplace(dir.file("locked")).locked())
+    if (row.locked && !locked.emplace(dir.file("locked")).locked())
       continue;  // this file system cannot lock a directory
     const std::string holder = dir.file(row.holder);
     ino_t before = inode(holder);
+    auto entries = [&] {
+      auto all = std::filesystem::recursive_directory_iterator(dir.path());
+      return std::distance(begin(all), end(all));
+    };
+    auto entriesBefore = entries();
     RunResult run;
     {
       Faults counting(FaultSettings{{"COUNT", dir.file("count")}});
       run = runStreamtrim(args, options);
     }
     locked.reset();
+    if (row.error != 0) {
+      EXPECT_EQ(run.status, 1);
+      EXPECT_EQ(run.err, errorLine(args[1], row.error));
+      EXPECT_EQ(entries(), entriesBefore + (fileExists(dir.file("count")) ? 1 : 0));
+      continue;
+    }
     EXPECT_EQ(run.status, 0) << run.err;
     std::string err = run.err;
     if (row.place == Place::kStdout) {
@@ -240,7 +208,7 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
         EXPECT_TRUE(std::filesystem::is_symlink(args[1]));  // the link stays
       }
     }
-    EXPECT_EQ(err, row.noted ? inPlaceNote(args[1], "its folder takes no new file") : "");
+    EXPECT_EQ(err, row.locked ? inPlaceNote(args[1], "its folder takes no new file") : "");
     EXPECT_EQ(temporaryFiles(dir), std::vector<std::string>{});
     if (kFaultLibrary != nullptr) {
       int writes = std::stoi(readFile(dir.file("count")));
@@ -250,37 +218,6 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
         EXPECT_GE(writes, 3000);
       }
     }
-  }
-}
-
-// Near-misses of the kinds above that must fail, naming the output and
-// leaving no file behind.
-TEST(OutputKinds, OutputsThatCannotBeWritten) {
-  struct Row {
-    const char* name;
-    std::string output;  // under the test's directory when relative
-    int error;
-  };
-  const std::vector<Row> rows = {
-      {"a descriptor that is not open", "/dev/fd/9", EBADF},
-      {"a name of 256 bytes", std::string(256, 'n'), ENAMETOOLONG},
-      {"a new file in a folder that takes no new file", "locked/new.log", EACCES},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    TempDir dir;
-    writeFile(dir.file("in.log"), copiedLog(3));
-    createDirectory(dir.file("locked"));
-    LockedDirectory locked(dir.file("locked"));
-    if (row.error == EACCES && !locked.locked())
-      continue;  // this file system cannot lock a directory
-    std::string output = row.output.starts_with("/") ? row.output : dir.file(row.output);
-    RunResult run = runStreamtrim({dir.file("in.log"), output});
-    EXPECT_EQ(run.status, 1);
-    int error = row.error == EACCES && ::geteuid() == 0 ? EPERM : row.error;  // immutable for root
-    EXPECT_EQ(run.err, errorLine(output, error));
-    auto entries = std::filesystem::directory_iterator(dir.path());
-    EXPECT_EQ(std::distance(begin(entries), end(entries)), 2);  // in.log and locked
   }
 }
 
@@ -414,7 +351,7 @@ TEST(OutputWritePaths, FullDeviceAndSizeLimitOnTheLastLine) {
 // EACCES) copies the complete cut over it in place after the note, and
 // fails when closing the output then fails; any other rename failure fails
 // the run. Either way no temporary file stays. A refused rename as it really
-// happens is a row of OutputReplacement.OutputKeepsItsSpecialBitsAclsAndAttributes.
+// happens is a row of OutputReplacement.OutputKeepsItsLinksModeOwnerAndAttributes.
 TEST(OutputFaults, CloseAndRenameOfTheTemporaryFile) {
   SKIP_WITHOUT_FAULT_LIBRARY();
   struct Row {
