@@ -54,25 +54,19 @@ std::string inPlaceNote(const std::string& output, const std::string& reason) {
 
 // While it lives, a write past bytes fails with EFBIG (SIGXFSZ ignored), as
 // for a run started under ulimit -f.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    struct sigaction ignore = {};
-    ignore.sa_handler = SIG_IGN;
-    ::sigaction(SIGXFSZ, &ignore, &previousAction_);
-    ::getrlimit(RLIMIT_FSIZE, &previous_);
-    struct rlimit limit = previous_;
+struct FileSizeLimit {
+  explicit FileSizeLimit(rlim_t bytes) : xfsz(::signal(SIGXFSZ, SIG_IGN)) {
+    ::getrlimit(RLIMIT_FSIZE, &previous);
+    struct rlimit limit = previous;
     limit.rlim_cur = bytes;
     ::setrlimit(RLIMIT_FSIZE, &limit);
   }
   ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &previous_);
-    ::sigaction(SIGXFSZ, &previousAction_, nullptr);
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    ::signal(SIGXFSZ, xfsz);
   }
-
- private:
-  struct rlimit previous_;
-  struct sigaction previousAction_;
+  sighandler_t xfsz;
+  struct rlimit previous;
 };
 
 }  // namespace
@@ -233,10 +227,9 @@ TEST(OutputWritePaths, ErrorsAndShortWritesOnEveryPath) {
     const char* name;
     bool named;   // a path given (a replaced file, kept on a failure), else standard output
     bool toFile;  // standard output to a file, else to a pipe
-  };
-  const std::vector<Output> outputs = {{"a replaced file", true, false},
-                                       {"standard output to a file", false, true},
-                                       {"standard output to a pipe", false, false}};
+  } outputs[] = {{"a replaced file", true, false},
+                 {"standard output to a file", false, true},
+                 {"standard output to a pipe", false, false}};
   struct Shape {
     const char* name;
     std::string log;
