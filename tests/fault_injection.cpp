@@ -42,7 +42,7 @@ int errnoNamed(const char* name) {
     const char* name;
     int value;
   } kNames[] = {{"EPERM", EPERM},   {"EBUSY", EBUSY},   {"EXDEV", EXDEV}, {"EIO", EIO},
-                {"EDQUOT", EDQUOT}, {"ENOSPC", ENOSPC}, {"EFBIG", EFBIG}};
+                {"EDQUOT", EDQUOT}, {"ENOSPC", ENOSPC}, {"EFBIG", EFBIG}, {"EACCES", EACCES}};
   if (name == nullptr)
     return 0;
   for (const auto& entry : kNames) {

@@ -1,11 +1,7 @@
 // A named regular output holds its previous file or the complete cut, never
-// a part of it: whatever ends the run (a failure, a signal, another run
-// writing the same output), and whatever the path is (a symbolic link, a
+// a part of it, whatever ends the run (a failure, a signal, another run
+// writing the same output) and whatever the path is (a symbolic link, a
 // file with other links, a file of other permissions or owners).
-//
-// A run is caught in its output pass by stopping it (SIGSTOP) as soon as
-// that pass shows (its temporary file appears, or the output changes), so
-// that what is done to it then happens at a known point of the run.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -28,7 +24,6 @@
 #include <vector>
 
 #include "injected_faults_linux.h"
-#include "locked_directory_linux.h"
 #include "stream_log.h"
 #include "test_support.h"
 
@@ -59,13 +54,12 @@ const std::string& copiedLog(uint64_t rows) {
   return log;
 }
 
-// The files in dir whose names show them to be a temporary file of
-// streamtrim's for the output named output.
-std::vector<std::string> temporaryFiles(const TempDir& dir, const std::string& output) {
+// The names of the temporary files of streamtrim's for out.log in folder.
+std::vector<std::string> temporaryFiles(const std::string& folder) {
   std::vector<std::string> found;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     std::string name = entry.path().filename().string();
-    if (name.rfind("." + output + ".streamtrim-", 0) == 0)
+    if (name.starts_with(".out.log.streamtrim-"))
       found.push_back(name);
   }
   return found;
@@ -113,7 +107,7 @@ bool startStoppedInOutputPass(const TempDir& dir, const std::string& in, int& pi
   }
   pid = start(dir, {in, dir.file("out.log")});
   return stopWhen(pid, [&] {
-    return !temporaryFiles(dir, "out.log").empty() || readFile(dir.file("out.log")) != kOldOutput;
+    return !temporaryFiles(dir.path()).empty() || readFile(dir.file("out.log")) != kOldOutput;
   });
 }
 
@@ -128,12 +122,21 @@ bool hasOpen(int pid, const std::string& path) {
   return false;
 }
 
-// While it lives, the process's umask is mask.
-struct Umask {
-  explicit Umask(mode_t mask) : previous(::umask(mask)) {}
-  ~Umask() { ::umask(previous); }
-  mode_t previous;
-};
+// Runs streamtrim with args; as nobody (uid and gid 65534, in groups, if
+// any) where asNobody, from program, a copy that nobody may run.
+RunResult runCopy(const std::string& program, const std::vector<std::string>& args, bool asNobody,
+                  const std::string& groups = "") {
+  if (!asNobody)
+    return runStreamtrim(args);
+  std::vector<std::string> command = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                                      groups.empty() ? "--clear-groups" : "--groups=" + groups};
+  std::istringstream emulator(emulatorPrefix());
+  for (std::string word; emulator >> word;)
+    command.push_back(word);
+  command.push_back(program);
+  command.insert(command.end(), args.begin(), args.end());
+  return runProgram(command.front(), command);  // argv[0] included
+}
 
 }  // namespace
 
@@ -162,37 +165,27 @@ struct ResourceLimit {
   struct rlimit previous;
 };
 
-// Every signal that ends a run in its output pass leaves the previous
-// output, and none of them a temporary file but SIGKILL, which cannot be
-// caught: it may leave one, with the name the README gives, but never a
-// partial output. A signal ignored when the run starts stays ignored, and
-// so is SIGXFSZ: the run then writes its cut, or fails on the file-size
-// limit. The faults are cleaned up after as well (SIGABRT: a sanitizer
-// keeps its own handler of SIGSEGV). A core dump is not wanted here.
+// A run stopped at its first write (the fault library's SIGSTOP) gets a
+// signal there. Every signal that ends it leaves the previous output, and
+// none a temporary file but SIGKILL, which cannot be caught: it may leave
+// one, with the name the README gives. A signal ignored when the run starts
+// stays ignored, and so is SIGXFSZ: the run then writes its cut, or fails on
+// the file-size limit (not started stopped). SIGABRT: a sanitizer keeps its
+// own handler of SIGSEGV. A core dump is not wanted here.
 TEST(OutputReplacement, SignalInTheOutputPassLeavesThePreviousOutput) {
   enum class Start { kPlain, kIgnored, kFileSizeLimit };
   struct Case {
     int signal;
     Start start;
-    int status;
-    bool cut;           // the output holds the cut afterwards, else the previous output
-    std::string error;  // standard error after "streamtrim: <dir>/"
+    int status;  // 0: the output holds the cut, else the previous output
   };
-  const std::vector<Case> cases = {
-      {SIGINT, Start::kPlain, 128 + SIGINT, false, ""},
-      {SIGTERM, Start::kPlain, 128 + SIGTERM, false, ""},
-      {SIGHUP, Start::kPlain, 128 + SIGHUP, false, ""},
-      {SIGQUIT, Start::kPlain, 128 + SIGQUIT, false, ""},
-      {SIGUSR1, Start::kPlain, 128 + SIGUSR1, false, ""},
-      {SIGUSR2, Start::kPlain, 128 + SIGUSR2, false, ""},
-      {SIGALRM, Start::kPlain, 128 + SIGALRM, false, ""},
-      {SIGRTMIN + 1, Start::kPlain, 128 + SIGRTMIN + 1, false, ""},
-      {SIGABRT, Start::kPlain, 128 + SIGABRT, false, ""},
-      {SIGKILL, Start::kPlain, 128 + SIGKILL, false, ""},
-      {SIGHUP, Start::kIgnored, 0, true, ""},
-      {SIGXFSZ, Start::kPlain, 0, true, ""},
-      {SIGXFSZ, Start::kFileSizeLimit, 1, false, "out.log: " + std::string(std::strerror(EFBIG))},
-  };
+  std::vector<Case> cases;
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGRTMIN + 1,
+                     SIGABRT, SIGKILL})
+    cases.push_back({signal, Start::kPlain, 128 + signal});
+  cases.insert(cases.end(), {{SIGHUP, Start::kIgnored, 0},
+                             {SIGXFSZ, Start::kPlain, 0},
+                             {SIGXFSZ, Start::kFileSizeLimit, 1}});
   const std::string& log = copiedLog(500000);
   TempDir dir;
   writeFile(dir.file("in.log"), log);
@@ -219,10 +212,12 @@ TEST(OutputReplacement, SignalInTheOutputPassLeavesThePreviousOutput) {
       status = waitForExit(pid);
     }
     EXPECT_EQ(status, c.status);
-    EXPECT_TRUE(readFile(dir.file("out.log")) == (c.cut ? log : kOldOutput));  // no diff of MB
+    EXPECT_TRUE(readFile(dir.file("out.log")) == (c.status == 0 ? log : kOldOutput));  // no diff
     EXPECT_EQ(withoutNotes(withoutEmulatorReport(readFile(dir.file("err")))),
-              c.error.empty() ? "" : "streamtrim: " + dir.file(c.error) + "\n");
-    std::vector<std::string> left = temporaryFiles(dir, "out.log");
+              c.start == Start::kFileSizeLimit
+                  ? "streamtrim: " + dir.file("out.log: ") + std::strerror(EFBIG) + "\n"
+                  : "");
+    std::vector<std::string> left = temporaryFiles(dir.path());
     EXPECT_LE(left.size(), c.signal == SIGKILL ? 1u : 0u);
     for (const std::string& name : left) {
       EXPECT_TRUE(matchesWhole(name, "\\.out\\.log\\.streamtrim-[A-Za-z0-9]{6}")) << name;
@@ -231,65 +226,34 @@ TEST(OutputReplacement, SignalInTheOutputPassLeavesThePreviousOutput) {
   }
 }
 
-// Each run ends with status 1 and one line naming what failed.
+// A new log renamed over the input during the first pass fails the run
+// with one line naming the log; the previous output stays. (A failure in
+// the output pass: OutputWritePaths and the file-size limit above.)
 TEST(OutputReplacement, FailedRunLeavesThePreviousOutput) {
-  struct Case {
-    const char* name;
-    std::function<int(const TempDir&)> run;  // the run's status
-    std::string error;                       // what standard error says, after the output's path
-  };
-  const std::vector<Case> cases = {
-      {"the disk fills up",
-       [](const TempDir& dir) {
-         // Past the limit a write fails (EFBIG) instead of ending the process.
-         struct sigaction ignore = {}, previous;
-         ignore.sa_handler = SIG_IGN;
-         ::sigaction(SIGXFSZ, &ignore, &previous);
-         struct rlimit limit, unlimited;
-         ::getrlimit(RLIMIT_FSIZE, &unlimited);
-         limit = unlimited;
-         limit.rlim_cur = 1 << 16;
-         ::setrlimit(RLIMIT_FSIZE, &limit);
-         int status = waitForExit(start(dir, {dir.file("in.log"), dir.file("out.log")}));
-         ::setrlimit(RLIMIT_FSIZE, &unlimited);
-         ::sigaction(SIGXFSZ, &previous, nullptr);
-         return status;
-       },
-       "out.log: " + std::string(std::strerror(EFBIG))},
-      {"a new log is renamed over the input during the first pass",
-       [](const TempDir& dir) {
-         int pid = start(dir, {dir.file("in.log"), dir.file("out.log")});
-         if (!stopWhen(pid, [&] { return hasOpen(pid, dir.file("in.log")); }))
-           return -1;
-         // Caught in the output pass instead, on a machine that let the
-         // first pass go by unseen: once more.
-         for (int retries = 5; !temporaryFiles(dir, "out.log").empty() && retries > 0; --retries) {
-           ::kill(pid, SIGKILL);
-           waitForExit(pid);
-           for (const std::string& name : temporaryFiles(dir, "out.log"))
-             std::filesystem::remove(dir.file(name));
-           pid = start(dir, {dir.file("in.log"), dir.file("out.log")});
-           if (!stopWhen(pid, [&] { return hasOpen(pid, dir.file("in.log")); }))
-             return -1;
-         }
-         writeFile(dir.file("new.log"), "-- TPC-H Query 3\n");
-         std::filesystem::rename(dir.file("new.log"), dir.file("in.log"));
-         ::kill(pid, SIGCONT);
-         return waitForExit(pid);
-       },
-       "in.log: the log changed while streamtrim was reading it"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    TempDir dir;
-    writeFile(dir.file("in.log"), copiedLog(500000));
-    writeFile(dir.file("out.log"), kOldOutput);
-    EXPECT_EQ(c.run(dir), 1);
-    EXPECT_EQ(withoutNotes(withoutEmulatorReport(readFile(dir.file("err")))),
-              "streamtrim: " + dir.file(c.error) + "\n");
-    EXPECT_TRUE(readFile(dir.file("out.log")) == kOldOutput);  // no diff of megabytes
-    EXPECT_EQ(temporaryFiles(dir, "out.log"), std::vector<std::string>{});
+  TempDir dir;
+  writeFile(dir.file("in.log"), copiedLog(500000));
+  writeFile(dir.file("out.log"), kOldOutput);
+  int pid = start(dir, {dir.file("in.log"), dir.file("out.log")});
+  ASSERT_TRUE(stopWhen(pid, [&] { return hasOpen(pid, dir.file("in.log")); }));
+  // Caught in the output pass instead, on a machine that let the first pass
+  // go by unseen: once more.
+  for (int retries = 5; !temporaryFiles(dir.path()).empty() && retries > 0; --retries) {
+    ::kill(pid, SIGKILL);
+    waitForExit(pid);
+    for (const std::string& name : temporaryFiles(dir.path()))
+      std::filesystem::remove(dir.file(name));
+    pid = start(dir, {dir.file("in.log"), dir.file("out.log")});
+    ASSERT_TRUE(stopWhen(pid, [&] { return hasOpen(pid, dir.file("in.log")); }));
   }
+  writeFile(dir.file("new.log"), "-- TPC-H Query 3\n");
+  std::filesystem::rename(dir.file("new.log"), dir.file("in.log"));
+  ::kill(pid, SIGCONT);
+  EXPECT_EQ(waitForExit(pid), 1);
+  EXPECT_EQ(
+      withoutNotes(withoutEmulatorReport(readFile(dir.file("err")))),
+      "streamtrim: " + dir.file("in.log") + ": the log changed while streamtrim was reading it\n");
+  EXPECT_TRUE(readFile(dir.file("out.log")) == kOldOutput);  // no diff of megabytes
+  EXPECT_EQ(temporaryFiles(dir.path()), std::vector<std::string>{});
 }
 
 // The first run is stopped in its output pass while the second, whose cut
@@ -307,74 +271,7 @@ TEST(OutputReplacement, ConcurrentRunsLeaveOneCompleteCut) {
   ::kill(pid, SIGCONT);
   EXPECT_EQ(waitForExit(pid), 0);
   EXPECT_TRUE(readFile(dir.file("out.log")) == first);  // no diff of megabytes
-  EXPECT_EQ(temporaryFiles(dir, "out.log"), std::vector<std::string>{});
-}
-
-// The previous file's permission bits are kept whatever the umask, and so
-// are its owner and group; a new output gets 0666 less the umask. A
-// symbolic link stays, its target replaced; another hard link of the
-// previous file keeps the previous content.
-TEST(OutputReplacement, OutputKeepsItsLinksPermissionsAndOwner) {
-  enum class Kind { kFile, kNew, kSymlink, kHardLinked };
-  struct Case {
-    const char* name;
-    Kind kind;
-    mode_t mode;  // the previous file's
-    mode_t umask;
-    bool otherOwner;  // the previous file belongs to another user and group
-    mode_t expected;
-  };
-  const std::vector<Case> cases = {
-      {"0640 file", Kind::kFile, 0640, 022, false, 0640},
-      {"0644 file under umask 077", Kind::kFile, 0644, 077, false, 0644},
-      {"0604 file of another owner", Kind::kFile, 0604, 022, true, 0604},
-      {"0600 file behind a symbolic link", Kind::kSymlink, 0600, 022, false, 0600},
-      {"0644 file with another hard link", Kind::kHardLinked, 0644, 022, false, 0644},
-      {"new file under umask 002", Kind::kNew, 0, 002, false, 0664},
-  };
-  const uid_t kOwner = 4321;
-  const gid_t kGroup = 8765;
-  const std::string log = StreamLog().query(3, 3).text();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    if (c.otherOwner && ::geteuid() != 0)
-      continue;  // only root may give a file away
-    TempDir dir;
-    writeFile(dir.file("in.log"), log);
-    const std::string out = dir.file("out.log");
-    const std::string target = c.kind == Kind::kSymlink ? dir.file("target.log") : out;
-    if (c.kind != Kind::kNew) {
-      writeFile(target, kOldOutput);
-      ASSERT_EQ(::chmod(target.c_str(), c.mode), 0);
-    }
-    if (c.kind == Kind::kSymlink) {
-      ASSERT_TRUE(createSymlink("target.log", out));
-    }
-    if (c.kind == Kind::kHardLinked) {
-      createHardLink(out, dir.file("other.log"));
-    }
-    if (c.otherOwner) {
-      ASSERT_EQ(::chown(target.c_str(), kOwner, kGroup), 0);
-    }
-    {
-      Umask mask(c.umask);
-      EXPECT_EQ(runStreamtrim({dir.file("in.log"), out}).status, 0);
-    }
-    EXPECT_TRUE(readFile(out) == log);
-    struct stat info;
-    ASSERT_EQ(::lstat(out.c_str(), &info), 0);
-    EXPECT_EQ(S_ISLNK(info.st_mode), c.kind == Kind::kSymlink);
-    ASSERT_EQ(::stat(target.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, c.expected) << std::oct << (info.st_mode & 07777);
-    if (c.otherOwner) {
-      EXPECT_EQ(info.st_uid, kOwner);
-      EXPECT_EQ(info.st_gid, kGroup);
-    }
-    if (c.kind == Kind::kHardLinked) {
-      EXPECT_EQ(readFile(dir.file("other.log")), kOldOutput);
-    }
-    EXPECT_EQ(temporaryFiles(dir, "out.log"), std::vector<std::string>{});
-  }
+  EXPECT_EQ(temporaryFiles(dir.path()), std::vector<std::string>{});
 }
 
 // A file's extended attributes, its ACL (system.posix_acl_access) among
@@ -393,93 +290,131 @@ std::map<std::string, std::string> extendedAttributes(const std::string& path) {
   return attributes;
 }
 
-// What the replacement keeps of a previous file of each kind, and what it
-// does not keep gets one note. Some runs are made by nobody (uid 65534, also
-// in group 8765), who may not give a file away, set a group it is not in,
-// or set a security.* attribute.
-TEST(OutputReplacement, OutputKeepsItsSpecialBitsAclsAndAttributes) {
-  if (::geteuid() != 0)
-    GTEST_SKIP() << "only root may make files of other owners and run as nobody";
-  if (!fileExists("/usr/bin/setfacl"))
-    GTEST_SKIP() << "setfacl is missing (Debian's acl package)";
+// What the replacement keeps of a previous file of each kind: its mode
+// whatever the umask (a new output gets 0666 less the umask), owner, group,
+// ACL and extended attributes; a symbolic link stays, its target replaced;
+// another hard link keeps the previous content. What it does not keep gets
+// one note. Some runs are made by nobody (uid 65534, also in group 8765), who
+// may not give a file away, set a group it is not in, or set a security.*
+// attribute, nor rename over root's file in a sticky folder: that file,
+// which anybody may write, is copied over in place. A read-only file is
+// refused. Without root only the rows of no given owner run, as the test's.
+TEST(OutputReplacement, OutputKeepsItsLinksModeOwnerAndAttributes) {
+  const bool root = ::geteuid() == 0;
+  const bool setfacl = fileExists("/usr/bin/setfacl");  // Debian's acl package
   const uid_t kNobody = 65534;
+  enum class Kind { kFile, kNew, kSymlink, kHardLinked };
   enum class Folder {
     kPlain,
     kDefaultAcl,  // one with a default ACL, which a new file takes
     kSetGroupId,  // set-group-ID, of group 4321: a new file takes its group
+    kSticky,      // sticky, open to all
   };
   struct Case {
     const char* name;
-    mode_t mode;
-    uid_t owner;
-    gid_t group;
-    const char* acl;        // setfacl -m's entries, or null
-    const char* attribute;  // an extended attribute set to "kept", or null
-    bool byNobody;          // the run is nobody's
-    Folder folder;          // the output's directory
-    mode_t expectedMode;
-    uid_t expectedOwner;
-    gid_t expectedGroup;
-    const char* dropped;  // the attribute not kept, or null
-    std::string note;     // after "streamtrim: <out>: note: replaced without the previous file's "
+    mode_t mode;  // the previous file's
+    Kind kind = Kind::kFile;
+    mode_t umask = 022;
+    std::optional<uid_t> owner = {};  // the previous file's, if given; else the test's
+    gid_t group = 0;
+    const char* acl = nullptr;                // setfacl -m's entries
+    const char* attribute = nullptr;          // an extended attribute set to "kept"
+    bool byNobody = false;                    // the run is nobody's
+    Folder folder = Folder::kPlain;           // the output's directory
+    std::optional<mode_t> expectedMode = {};  // else mode
+    std::optional<uid_t> expectedOwner = {};  // else owner
+    std::optional<gid_t> expectedGroup = {};  // else group
+    const char* dropped = nullptr;            // the attribute not kept
+    std::string note = "";                    // after "streamtrim: <out>: note: "
+    int error = 0;                            // the run fails so, the output kept
   };
+  const std::string perm = std::strerror(EPERM);
+  auto without = [](const std::string& what) {
+    return "replaced without the previous file's " + what;
+  };
+  // clang-format off
   const std::vector<Case> cases = {
-      {"set-user-ID", 04755, 0, 0, nullptr, nullptr, false, Folder::kPlain, 04755, 0, 0, nullptr,
-       ""},
-      {"set-group-ID of another group", 02750, 0, 8765, nullptr, nullptr, false, Folder::kPlain,
-       02750, 0, 8765, nullptr, ""},
-      {"sticky", 01644, 0, 0, nullptr, nullptr, false, Folder::kPlain, 01644, 0, 0, nullptr, ""},
-      {"another owner's set-user-ID and set-group-ID", 06755, 4321, 8765, nullptr, nullptr, false,
-       Folder::kPlain, 06755, 4321, 8765, nullptr, ""},
-      {"an ACL letting another user read", 0640, 0, 0, "u:4321:r", nullptr, false, Folder::kPlain,
-       0640, 0, 0, nullptr, ""},
-      {"a user attribute", 0644, 0, 0, nullptr, "user.comment", false, Folder::kPlain, 0644, 0, 0,
-       nullptr, ""},
-      {"no ACL in a directory with a default ACL", 0640, 0, 0, nullptr, nullptr, false,
-       Folder::kDefaultAcl, 0640, 0, 0, nullptr, ""},
-      {"nobody's set-user-ID with an ACL", 04750, kNobody, kNobody, "u:4321:r", nullptr, true,
-       Folder::kPlain, 04750, kNobody, kNobody, nullptr, ""},
-      {"nobody's set-group-ID of group 0", 02664, kNobody, 0, nullptr, nullptr, true,
-       Folder::kPlain, 0664, kNobody, kNobody, nullptr,
-       "group 0 (" + std::string(std::strerror(EPERM)) +
-           "), set-group-ID bit (kept only with the group)"},
-      {"root's set-user-ID, written by nobody", 04666, 0, 0, nullptr, nullptr, true, Folder::kPlain,
-       0666, kNobody, kNobody, nullptr,
-       "owner 0 (" + std::string(std::strerror(EPERM)) + "), group 0 (" + std::strerror(EPERM) +
-           "), set-user-ID bit (kept only with the owner)"},
-      {"a security attribute, written by nobody", 0644, kNobody, kNobody, nullptr,
-       "security.streamtrim", true, Folder::kPlain, 0644, kNobody, kNobody, "security.streamtrim",
-       "extended attribute security.streamtrim (" + std::string(std::strerror(EPERM)) + ")"},
-      {"nobody's set-group-ID of its folder's group, which nobody is not in", 02664, kNobody, 4321,
-       nullptr, nullptr, true, Folder::kSetGroupId, 0664, kNobody, 4321, nullptr,
-       "set-group-ID bit (cleared by the system)"},
-      {"root's set-group-ID of a group of nobody's, written by nobody", 02664, 0, 8765, nullptr,
-       nullptr, true, Folder::kPlain, 02664, kNobody, 8765, nullptr,
-       "owner 0 (" + std::string(std::strerror(EPERM)) + ")"},
+      {.name = "0640 file", .mode = 0640},
+      {.name = "0644 file under umask 077", .mode = 0644, .umask = 077},
+      {.name = "0600 file behind a symbolic link", .mode = 0600, .kind = Kind::kSymlink},
+      {.name = "0644 file with another hard link", .mode = 0644, .kind = Kind::kHardLinked},
+      {.name = "new file under umask 002", .mode = 0, .kind = Kind::kNew, .umask = 002,
+       .expectedMode = 0664},
+      {.name = "0604 file of another owner", .mode = 0604, .owner = 4321, .group = 8765},
+      {.name = "set-user-ID", .mode = 04755, .owner = 0},
+      {.name = "set-group-ID of another group", .mode = 02750, .owner = 0, .group = 8765},
+      {.name = "sticky", .mode = 01644, .owner = 0},
+      {.name = "another owner's set-user-ID and set-group-ID", .mode = 06755, .owner = 4321,
+       .group = 8765},
+      {.name = "an ACL letting another user read", .mode = 0640, .owner = 0, .acl = "u:4321:r"},
+      {.name = "a user attribute", .mode = 0644, .owner = 0, .attribute = "user.comment"},
+      {.name = "no ACL in a directory with a default ACL", .mode = 0640, .owner = 0,
+       .folder = Folder::kDefaultAcl},
+      {.name = "nobody's set-user-ID with an ACL", .mode = 04750, .owner = kNobody,
+       .group = kNobody, .acl = "u:4321:r", .byNobody = true},
+      {.name = "nobody's set-group-ID of group 0", .mode = 02664, .owner = kNobody,
+       .byNobody = true, .expectedMode = 0664, .expectedGroup = kNobody,
+       .note = without("group 0 (" + perm + "), set-group-ID bit (kept only with the group)")},
+      {.name = "root's set-user-ID, written by nobody", .mode = 04666, .owner = 0,
+       .byNobody = true, .expectedMode = 0666, .expectedOwner = kNobody, .expectedGroup = kNobody,
+       .note = without("owner 0 (" + perm + "), group 0 (" + perm +
+                       "), set-user-ID bit (kept only with the owner)")},
+      {.name = "a security attribute, written by nobody", .mode = 0644, .owner = kNobody,
+       .group = kNobody, .attribute = "security.streamtrim", .byNobody = true,
+       .dropped = "security.streamtrim",
+       .note = without("extended attribute security.streamtrim (" + perm + ")")},
+      {.name = "nobody's set-group-ID of its folder's group, which nobody is not in",
+       .mode = 02664, .owner = kNobody, .group = 4321, .byNobody = true,
+       .folder = Folder::kSetGroupId, .expectedMode = 0664,
+       .note = without("set-group-ID bit (cleared by the system)")},
+      {.name = "root's set-group-ID of a group of nobody's, written by nobody", .mode = 02664,
+       .owner = 0, .group = 8765, .byNobody = true, .expectedOwner = kNobody,
+       .note = without("owner 0 (" + perm + ")")},
+      // Refused as writing it in place would be, although its folder takes
+      // the replacement; nobody's, as root may write any file.
+      {.name = "a read-only file", .mode = 0444, .byNobody = true, .error = EACCES},
+      // Replaced, it would lose its owner and group; copied over, nothing.
+      {.name = "root's 0666 file in a sticky folder, written by nobody", .mode = 0666, .owner = 0,
+       .byNobody = true, .folder = Folder::kSticky,
+       .note = "written in place, as the system refuses to rename a file over it (" + perm +
+               "); an interrupted run leaves a partial file"},
   };
+  // clang-format on
   const std::string log = StreamLog().query(3, 3).text();
   TempDir dir;
   ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
   writeFile(dir.file("in.log"), log);
   const std::string program = dir.file("streamtrim");
-  std::filesystem::copy_file(STREAMTRIM_BINARY, program);  // the build may be closed to nobody
+  std::filesystem::copy_file(STREAMTRIM_BINARY, program);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    if ((c.owner && !root) || ((c.acl || c.folder == Folder::kDefaultAcl) && !setfacl))
+      continue;
     const std::string folder = dir.file("folder");
     std::filesystem::remove_all(folder);
     createDirectory(folder);
-    ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), c.folder == Folder::kSticky ? 01777 : 0777), 0);
     const std::string out = folder + "/out.log";
-    writeFile(out, kOldOutput);
-    ASSERT_EQ(::chown(out.c_str(), c.owner, c.group), 0);
-    ASSERT_EQ(::chmod(out.c_str(), c.mode), 0);
+    const std::string target = c.kind == Kind::kSymlink ? folder + "/target.log" : out;
+    if (c.kind != Kind::kNew) {
+      writeFile(target, kOldOutput);
+      ASSERT_EQ(::chmod(target.c_str(), c.mode), 0);
+    }
+    if (c.kind == Kind::kSymlink) {
+      ASSERT_TRUE(createSymlink("target.log", out));
+    }
+    if (c.kind == Kind::kHardLinked)
+      createHardLink(out, folder + "/other.log");
+    if (c.owner) {
+      ASSERT_EQ(::chown(out.c_str(), *c.owner, c.group), 0);
+      ASSERT_EQ(::chmod(out.c_str(), c.mode), 0);  // chown clears the set-ID bits
+    }
     if (c.acl) {
-      RunResult set = runProgram("/usr/bin/setfacl", {"setfacl", "-m", c.acl, out});
-      ASSERT_EQ(set.status, 0) << set.err;
+      ASSERT_EQ(runProgram("/usr/bin/setfacl", {"setfacl", "-m", c.acl, out}).status, 0);
     }
     if (c.folder == Folder::kDefaultAcl) {
-      RunResult set = runProgram("/usr/bin/setfacl", {"setfacl", "-d", "-m", "u:4321:rw", folder});
-      ASSERT_EQ(set.status, 0) << set.err;
+      ASSERT_EQ(runProgram("/usr/bin/setfacl", {"setfacl", "-d", "-m", "u:4321:rw", folder}).status,
+                0);
     }
     if (c.folder == Folder::kSetGroupId) {
       ASSERT_EQ(::chown(folder.c_str(), 0, 4321), 0);
@@ -489,86 +424,35 @@ TEST(OutputReplacement, OutputKeepsItsSpecialBitsAclsAndAttributes) {
       GTEST_SKIP() << "this file system refuses the extended attribute " << c.attribute << ": "
                    << std::strerror(errno);
     std::map<std::string, std::string> expected = extendedAttributes(out);
+    ASSERT_EQ(expected.count("system.posix_acl_access"), c.acl ? 1u : 0u);
     if (c.dropped)
       expected.erase(c.dropped);
-    std::vector<std::string> command;
-    if (c.byNobody)
-      command = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--groups=8765"};
-    std::istringstream emulator(emulatorPrefix());
-    for (std::string word; emulator >> word;)
-      command.push_back(word);
-    command.insert(command.end(), {program, dir.file("in.log"), out});
-    RunResult result = runProgram(command.front(), command);  // argv[0] included
+    mode_t umask = ::umask(c.umask);
+    RunResult result = runCopy(program, {dir.file("in.log"), out}, c.byNobody && root, "8765");
+    ::umask(umask);
+    if (c.error != 0) {
+      EXPECT_EQ(result.status, 1);
+      EXPECT_EQ(result.err, "streamtrim: " + out + ": " + std::strerror(c.error) + "\n");
+      EXPECT_EQ(readFile(out), kOldOutput);
+      continue;
+    }
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.err, c.note.empty() ? ""
-                                         : "streamtrim: " + out +
-                                               ": note: replaced without the previous file's " +
-                                               c.note + "\n");
-    EXPECT_EQ(readFile(out), log);
+    EXPECT_EQ(result.err, c.note.empty() ? "" : "streamtrim: " + out + ": note: " + c.note + "\n");
+    EXPECT_TRUE(readFile(out) == log);
     struct stat info;
+    ASSERT_EQ(::lstat(out.c_str(), &info), 0);
+    EXPECT_EQ(S_ISLNK(info.st_mode), c.kind == Kind::kSymlink);
     ASSERT_EQ(::stat(out.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, c.expectedMode) << std::oct << (info.st_mode & 07777);
-    EXPECT_EQ(info.st_uid, c.expectedOwner);
-    EXPECT_EQ(info.st_gid, c.expectedGroup);
+    EXPECT_EQ(info.st_mode & 07777, c.expectedMode.value_or(c.mode))
+        << std::oct << (info.st_mode & 07777);
+    EXPECT_EQ(info.st_uid, c.expectedOwner.value_or(c.owner.value_or(::geteuid())));
+    EXPECT_EQ(info.st_gid, c.expectedGroup.value_or(c.owner ? c.group : ::getegid()));
     EXPECT_EQ(extendedAttributes(out), expected);
-    EXPECT_EQ(expected.count("system.posix_acl_access"), c.acl ? 1u : 0u);
     EXPECT_EQ(expected.count(c.attribute ? c.attribute : ""), c.attribute && !c.dropped ? 1u : 0u);
-  }
-}
-
-// A file its owner made read-only is refused as the output, as it was when
-// the output was written in place, although its directory would take the
-// replacement. Root may write any file, so root runs it as nobody.
-TEST(OutputReplacement, ReadOnlyOutputIsRefused) {
-  TempDir dir;
-  writeFile(dir.file("in.log"), StreamLog().query(3, 3).text());
-  const std::string program = dir.file("streamtrim");
-  std::filesystem::copy_file(STREAMTRIM_BINARY, program);  // the build may be closed to nobody
-  std::vector<std::string> command;
-  if (::geteuid() == 0)
-    command = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
-  std::istringstream emulator(emulatorPrefix());
-  for (std::string word; emulator >> word;)
-    command.push_back(word);
-  command.insert(command.end(), {program, dir.file("in.log"), dir.file("out.log")});
-  ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
-  for (mode_t mode : {0444, 0666}) {
-    SCOPED_TRACE(mode);
-    writeFile(dir.file("out.log"), kOldOutput);
-    ASSERT_EQ(::chmod(dir.file("out.log").c_str(), mode), 0);
-    RunResult result = runProgram(command.front(), command);  // argv[0] included
-    bool writable = mode == 0666;
-    EXPECT_EQ(result.status, writable ? 0 : 1) << result.err;
-    EXPECT_EQ(readFile(dir.file("out.log")) == kOldOutput, !writable);
-    if (!writable) {
-      EXPECT_EQ(result.err,
-                "streamtrim: " + dir.file("out.log") + ": " + std::strerror(EACCES) + "\n");
+    if (c.kind == Kind::kHardLinked) {
+      EXPECT_EQ(readFile(folder + "/other.log"), kOldOutput);
     }
-  }
-}
-
-TEST(OutputReplacement, WrittenInPlaceWhereTheDirectoryTakesNoNewFile) {
-  TempDir dir;
-  const std::string log = StreamLog().query(3, 3).text();
-  writeFile(dir.file("in.log"), log);
-  createDirectory(dir.file("locked"));
-  writeFile(dir.file("locked/out.log"), kOldOutput);
-  LockedDirectory locked(dir.file("locked"));
-  if (!locked.locked())
-    GTEST_SKIP() << "this file system cannot lock a directory";
-  struct Case {
-    const char* output;
-    int status;
-    bool exists;  // afterwards, holding the cut
-  };
-  for (const Case& c : {Case{"out.log", 0, true}, Case{"new.log", 1, false}}) {
-    SCOPED_TRACE(c.output);
-    const std::string out = dir.file("locked/") + c.output;
-    EXPECT_EQ(runStreamtrim({dir.file("in.log"), out}).status, c.status);
-    EXPECT_EQ(fileExists(out), c.exists);
-    if (c.exists) {
-      EXPECT_EQ(readFile(out), log);
-    }
+    EXPECT_EQ(temporaryFiles(folder), std::vector<std::string>{});
   }
 }
 
