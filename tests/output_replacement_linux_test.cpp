@@ -140,16 +140,18 @@ RunResult runCopy(const std::string& program, const std::vector<std::string>& ar
 
 }  // namespace
 
-// While it lives, this process (and so a run it starts) ignores signal.
-struct SignalIgnored {
-  explicit SignalIgnored(int signal) : signal(signal) {
-    struct sigaction ignore = {};
-    ignore.sa_handler = SIG_IGN;
-    ::sigaction(signal, &ignore, &previous);
+// While it lives, this process (and so a run it starts) ignores signal, or
+// takes its default action: a test started by a script's background job
+// starts with SIGINT and SIGQUIT ignored.
+struct SignalHandling {
+  SignalHandling(int signal, void (*handler)(int)) : signal(signal) {
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    ::sigaction(signal, &action, &previous);
   }
-  ~SignalIgnored() { ::sigaction(signal, &previous, nullptr); }
+  ~SignalHandling() { ::sigaction(signal, &previous, nullptr); }
   int signal;
-  struct sigaction previous;
+  struct sigaction previous = {};  // SIGKILL's cannot change
 };
 
 // While it lives, the process's soft limit of resource is value.
@@ -201,9 +203,7 @@ TEST(OutputReplacement, SignalInTheOutputPassLeavesThePreviousOutput) {
       ResourceLimit limit(RLIMIT_FSIZE, 1 << 16);
       status = waitForExit(start(dir, {dir.file("in.log"), dir.file("out.log")}));
     } else {
-      std::optional<SignalIgnored> ignored;
-      if (c.start == Start::kIgnored)
-        ignored.emplace(c.signal);
+      SignalHandling handling(c.signal, c.start == Start::kIgnored ? SIG_IGN : SIG_DFL);
       int pid = -1;
       if (!startStoppedInOutputPass(dir, dir.file("in.log"), pid))
         continue;
