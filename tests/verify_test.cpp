@@ -2,6 +2,7 @@
 // against their originals, names the line of each kind of tampering, and
 // tells a check it could not make from a violation.
 
+#include <algorithm>
 #include <functional>
 #include <iterator>
 #include <string>
