@@ -126,32 +126,7 @@ TEST(LogFormat, ByteOrderMarksNameTheirEncoding) {
   };
   for (const auto& [start, encoding] : cases)
     EXPECT_EQ(byteOrderMarkOf(start), encoding) << start.size();
-  EXPECT_STREQ(wideFamilyOf(WideEncoding::kUtf32BE), "UTF-32");
-  EXPECT_STREQ(wideFamilyOf(WideEncoding::kUtf16LE), "UTF-16");
-  EXPECT_STREQ(wideNameOf(WideEncoding::kUtf32LE), "UTF-32LE");
-  EXPECT_STREQ(wideNameOf(WideEncoding::kUtf16BE), "UTF-16BE");
 }
-
-// Each format's signature, at its offset (tar's after its member's name
-// and fields), and the format's name in the message.
-const std::pair<std::string, const char*> kPackedSignatures[] = {
-    {"\x1f\x8b", "gzip"},
-    {"BZh9\x31\x41\x59\x26\x53\x59", "bzip2"},
-    {"BZh1\x17\x72\x45\x38\x50\x90", "bzip2"},
-    {std::string("\xfd\x37\x7a\x58\x5a\x00", 6), "xz"},
-    {std::string("\x5d\x00\x00", 3), "lzma"},
-    {"LZIP\x01", "lzip"},
-    {std::string("\x89LZO\x00\x0d\x0a\x1a\x0a", 9), "lzop"},
-    {"\x28\xb5\x2f\xfd", "zstd"},
-    {"\x04\x22\x4d\x18", "lz4"},
-    {"\x1f\x9d", "compress"},
-    {"PK\x03\x04", "zip"},
-    {"PK\x05\x06", "zip"},
-    {"PK\x07\x08", "zip"},
-    {"7z\xbc\xaf\x27\x1c", "7z"},
-    {std::string(257, 'n') + std::string("ustar\0", 6), "tar"},
-    {std::string(257, 'n') + std::string("ustar  \0", 8), "tar"},
-};
 
 TEST(LogFormat, PackedFormatsAreToldByTheirWholeSignature) {
   for (const auto& [signature, name] : kPackedSignatures) {

@@ -7,33 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "stream_log.h"
 #include "test_support.h"
 
 namespace {
-
-// gzip, bzip2 (a block and an empty stream), xz, lzma, lzip, lzop, zstd, lz4,
-// compress, zip (an entry, an empty and a spanned archive), 7z, tar (POSIX's
-// and GNU's).
-const std::vector<std::string> kSignatures = {
-    "\x1f\x8b",
-    "BZh9\x31\x41\x59\x26\x53\x59",
-    "BZh1\x17\x72\x45\x38\x50\x90",
-    std::string("\xfd\x37\x7a\x58\x5a\x00", 6),
-    std::string("\x5d\x00\x00", 3),
-    "LZIP\x01",
-    std::string("\x89LZO\x00\x0d\x0a\x1a\x0a", 9),
-    "\x28\xb5\x2f\xfd",
-    "\x04\x22\x4d\x18",
-    "\x1f\x9d",
-    "PK\x03\x04",
-    "PK\x05\x06",
-    "PK\x07\x08",
-    "7z\xbc\xaf\x27\x1c",
-    "stream.log" + std::string(247, '\0') + std::string("ustar\0", 6),
-    "stream.log" + std::string(247, '\0') + std::string("ustar  \0", 8)};
 
 // The same log with CRLF line ends, as git, an editor or a transfer makes it.
 std::string withCrlf(const std::string& text) {
@@ -48,10 +28,8 @@ const std::string kMarker = "----------- deleted 7 rows -----------";
 
 // The last line of text, without its line break.
 std::string lastLine(const std::string& text) {
-  size_t end = text.empty() ? 0 : text.size() - 1;
-  size_t start = text.rfind('\n', end == 0 ? 0 : end - 1);
-  start = start == text.npos || end == 0 ? 0 : start + 1;
-  return text.substr(start, end - start);
+  std::string_view lines(text.data(), text.ends_with('\n') ? text.size() - 1 : text.size());
+  return std::string(lines.substr(lines.rfind('\n') + 1));  // npos + 1 is 0
 }
 
 }  // namespace
@@ -84,7 +62,7 @@ TEST(NotALog, IsRefusedByBothProgramsWithNoOutputTouched) {
       {cutOfIt, "already a cut log", false},
       {withCrlf(cutOfIt), "already a cut log", false},
   };
-  for (const std::string& signature : kSignatures)
+  for (const auto& [signature, name] : kPackedSignatures)
     cases.push_back({signature + "\x08payload\n", "", true});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.says.empty() ? c.content.substr(0, 6) : c.says);
@@ -148,7 +126,7 @@ TEST(NotALog, NearMissesAreLogs) {
       kHeader + std::string(257 - kHeader.size(), '-') + "ustard is text\n",
       kHeader + std::string(258 - kHeader.size(), '-') + std::string("ustar\0\n", 7),
   };
-  for (const std::string& signature : kSignatures)
+  for (const auto& [signature, name] : kPackedSignatures)
     cases.push_back(signature.substr(0, signature.size() - 1) + "x\n");  // a byte short
   for (const std::string& content : cases) {
     SCOPED_TRACE(content.substr(0, 40));

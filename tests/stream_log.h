@@ -33,6 +33,27 @@ inline std::string utf32(const std::string& text, bool bigEndian) {
   return units;
 }
 
+// The signature of each packed format that is no log, at its offset (tar's
+// after its first member's name and fields), and the format's name.
+inline const std::pair<std::string, const char*> kPackedSignatures[] = {
+    {"\x1f\x8b", "gzip"},
+    {"BZh9\x31\x41\x59\x26\x53\x59", "bzip2"},  // a block
+    {"BZh1\x17\x72\x45\x38\x50\x90", "bzip2"},  // an empty stream
+    {std::string("\xfd\x37\x7a\x58\x5a\x00", 6), "xz"},
+    {std::string("\x5d\x00\x00", 3), "lzma"},
+    {"LZIP\x01", "lzip"},
+    {std::string("\x89LZO\x00\x0d\x0a\x1a\x0a", 9), "lzop"},
+    {"\x28\xb5\x2f\xfd", "zstd"},
+    {"\x04\x22\x4d\x18", "lz4"},
+    {"\x1f\x9d", "compress"},
+    {"PK\x03\x04", "zip"},  // an entry
+    {"PK\x05\x06", "zip"},  // an empty archive
+    {"PK\x07\x08", "zip"},  // a spanned one
+    {"7z\xbc\xaf\x27\x1c", "7z"},
+    {"stream.log" + std::string(247, '\0') + std::string("ustar\0", 6), "tar"},    // POSIX's
+    {"stream.log" + std::string(247, '\0') + std::string("ustar  \0", 8), "tar"},  // GNU's
+};
+
 // The text of row rowNr of every result table, without its line end.
 inline std::string rowText(uint64_t rowNr) {
   return "Brand#" + std::to_string(11 + rowNr % 45) + "  |MEDIUM POLISHED|" +

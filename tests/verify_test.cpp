@@ -2,7 +2,7 @@
 // against their originals, names the line of each kind of tampering, and
 // tells a check it could not make from a violation.
 
-#include <array>
+#include <algorithm>
 #include <functional>
 #include <iterator>
 #include <string>
@@ -53,6 +53,20 @@ uint64_t rowNumber(const std::string& keptRow) {
   return std::stoull(keptRow.substr(keptRow.rfind(' ') + 1));
 }
 
+std::string keptRow(uint64_t rowNr) {
+  return rowText(rowNr) + " [row: " + std::to_string(rowNr) + "]";
+}
+
+std::string marker(uint64_t deleted) {
+  return "----------- deleted " + std::to_string(deleted) + " rows -----------";
+}
+
+using stream_log_detail::markerCount;
+
+void eraseLines(Lines& l, size_t i, size_t count = 1) {
+  l.erase(l.begin() + static_cast<long>(i), l.begin() + static_cast<long>(i + count));
+}
+
 struct Logs {
   TempDir dir;
   std::string original = dir.file("stream.log");
@@ -75,6 +89,11 @@ const Mode kModes[] = {{"strict alone", false, false},
                        {"any sample alone", false, true},
                        {"strict against the original", true, false},
                        {"any sample against the original", true, true}};
+
+// How the checker begins a problem at a line of the cut log.
+std::string problemAt(const Logs& logs, size_t line) {
+  return "streamtrim-verify: " + logs.cut + ":" + std::to_string(line) + ": ";
+}
 
 RunResult verify(const Logs& logs, const Mode& mode) {
   std::vector<std::string> args;
@@ -122,92 +141,70 @@ TEST(VerifyRoundTrip, StreamtrimsOwnCutVerifiesInEveryMode) {
 TEST(VerifyTampered, EachTamperingIsRejectedAtItsLine) {
   struct Tamper {
     const char* name;
-    bool seenAlone;                       // false: only the original shows it
-    std::function<size_t(Lines&)> apply;  // returns the 1-based line to be named
+    bool seenAlone;  // false: only the original shows it
     const char* says;
+    std::function<size_t(Lines&)> apply;  // returns the 1-based line to be named
+  };
+  // Edits the first line that ends with `what`, and names it.
+  auto atLine = [](const char* what, void (*edit)(Lines&, size_t)) {
+    return [=](Lines& l) {
+      size_t i = find(l, what);
+      edit(l, i);
+      return i + 1;
+    };
   };
   const std::vector<Tamper> tampers = {
-      {"a dropped block row", true,
-       [](Lines& l) {
-         size_t i = find(l, " [row: 500]");
-         l.erase(l.begin() + static_cast<long>(i));
-         return i + 1;
-       },
-       "expected row 500, found row 501"},
-      {"a dropped random row", true,
+      {"a dropped block row", true, "expected row 500, found row 501",
+       atLine(" [row: 500]", [](Lines& l, size_t i) { eraseLines(l, i); })},
+      {"a dropped random row", true, "found another marker",
        [](Lines& l) {
          size_t row = firstMarker(l) + 2;
-         l.erase(l.begin() + static_cast<long>(row));
+         eraseLines(l, row);
          return row + 2;  // the next marker's count line, now right after the first marker
-       },
-       "found another marker"},
-      {"a renumbered row", true,
-       [](Lines& l) {
-         size_t i = find(l, " [row: 500]");
-         l[i].replace(l[i].size() - 4, 4, "5000]");
-         return i + 1;
-       },
-       "expected row 500, found row 5000"},
-      {"a wrong marker count", true,
+       }},
+      {"a renumbered row", true, "expected row 500, found row 5000",
+       atLine(" [row: 500]",
+              [](Lines& l, size_t i) { l[i].replace(l[i].size() - 4, 4, "5000]"); })},
+      {"a wrong marker count", true, "expected a marker for",
        [](Lines& l) {
          size_t m = firstMarker(l);
          l[m].insert(std::string_view("----------- deleted ").size(), "1");
          return m + 1;
-       },
-       "expected a marker for"},
+       }},
       {"two random rows made consecutive, markers consistent", true,
+       "expected a deletion marker after row",
        [](Lines& l) {
          size_t first = firstMarker(l) + 2, second = first + 4, third = second + 4;
-         auto number = [&](size_t i) { return std::stoull(l[i].substr(l[i].rfind(' ') + 1)); };
-         uint64_t next = number(first) + 1, after = number(third);
-         l[second] = rowText(next) + " [row: " + std::to_string(next) + "]";
-         l[third - 2] =
-             "----------- deleted " + std::to_string(after - next - 1) + " rows -----------";
-         l.erase(l.begin() + static_cast<long>(first) + 1, l.begin() + static_cast<long>(second));
+         uint64_t next = rowNumber(l[first]) + 1, after = rowNumber(l[third]);
+         l[second] = keptRow(next);
+         l[third - 2] = marker(after - next - 1);
+         eraseLines(l, first + 1, second - first - 1);
          return first + 2;
-       },
-       "expected a deletion marker after row"},
-      {"rows swapped", true,
-       [](Lines& l) {
-         size_t i = find(l, " [row: 10]");
-         std::swap(l[i], l[i + 1]);
-         return i + 1;
-       },
-       "expected row 10, found row 11"},
-      {"a truncated cut", true,
+       }},
+      {"rows swapped", true, "expected row 10, found row 11",
+       atLine(" [row: 10]", [](Lines& l, size_t i) { std::swap(l[i], l[i + 1]); })},
+      {"a truncated cut", true, "before the end of the log",
        [](Lines& l) {
          l.resize(firstMarker(l) + 3);
          return l.size();
-       },
-       "before the end of the log"},
-      {"query 5 cut", true,
+       }},
+      {"query 5 cut", true, "found one of query 5",
        [](Lines& l) {
          size_t header = find(l, "-- TPC-H Query 16", 0, true);
          l[header].replace(15, 2, "5");
          return find(l, " [row: 1]", header) + 1;
-       },
-       "found one of query 5"},
-      {"a copied line altered", false,
-       [](Lines& l) {
-         size_t i = find(l, "from partsupp, part");
-         l[i] += " ";
-         return i + 1;
-       },
-       "of the original"},
+       }},
+      {"a copied line altered", false, "of the original",
+       atLine("from partsupp, part", [](Lines& l, size_t i) { l[i] += " "; })},
       {"a copied line altered past the bytes a message shows", false,
-       [](Lines& l) {
-         size_t i = find(l, "as supplier_cnt");
-         l[i].back() = 'T';
-         return i + 1;
-       },
-       "as supplier_cnt\", found ...\""},
-      {"a kept row's text altered", false,
+       "as supplier_cnt\", found ...\"",
+       atLine("as supplier_cnt", [](Lines& l, size_t i) { l[i].back() = 'T'; })},
+      {"a kept row's text altered", false, "of the original",
        [](Lines& l) {
          size_t row = firstMarker(l) + 2;
          l[row].insert(0, "x");
          return row + 1;
-       },
-       "of the original"},
+       }},
   };
   Logs logs(twoCutResults());
   const Lines cut = splitLines(readFile(logs.cut));
@@ -218,90 +215,82 @@ TEST(VerifyTampered, EachTamperingIsRejectedAtItsLine) {
     writeFile(logs.cut, joinLines(lines));
     RunResult run = verify(logs, kModes[tamper.seenAlone ? 0 : 2]);
     EXPECT_EQ(run.status, 1);
-    std::string named = "streamtrim-verify: " + logs.cut + ":" + std::to_string(line) + ": ";
-    EXPECT_TRUE(run.err.starts_with(named)) << run.err;
+    EXPECT_TRUE(run.err.starts_with(problemAt(logs, line))) << run.err;
     EXPECT_NE(run.err.substr(0, run.err.find('\n')).find(tamper.says), std::string::npos)
         << run.err;
     EXPECT_EQ(verify(logs, kModes[tamper.seenAlone ? 2 : 0]).status, tamper.seenAlone ? 1 : 0);
   }
 }
 
-const char kJoinedLogs[] = "the log may be two cut logs joined, which --any-sample accepts\n";
-
-// A sample that meets the reporting rule but is not the one streamtrim
-// draws: the second cut result's sample put in place of the first's, which
-// is not a fresh run's either.
-TEST(VerifyTampered, AnotherCompliantSampleIsRejectedOnlyWhenStrict) {
-  Logs logs(twoCutResults());
-  Lines lines = splitLines(readFile(logs.cut));
-  size_t first = find(lines, " [row: 1]"), firstEnd = find(lines, "(12000 rows)", first);
-  size_t second = find(lines, " [row: 1]", firstEnd),
-         secondEnd = find(lines, "(12000 rows)", second);
-  Lines other(lines.begin() + static_cast<long>(second),
-              lines.begin() + static_cast<long>(secondEnd));
-  size_t differ = 0;
-  while (lines[first + differ] == other[differ])
-    ++differ;
-  std::copy(other.begin(), other.end(), lines.begin() + static_cast<long>(first));
-  writeFile(logs.cut, joinLines(lines));
-
-  for (const Mode& mode : kModes) {
-    SCOPED_TRACE(mode.name);
-    RunResult run = verify(logs, mode);
-    EXPECT_EQ(run.status, mode.anySample ? 0 : 1) << run.err;
-    if (!mode.anySample) {
-      // The marker before the first differing row is where the lines part.
-      std::string line = std::to_string(first + differ + 3);
-      EXPECT_TRUE(run.err.starts_with("streamtrim-verify: " + logs.cut + ":" + line + ": "))
-          << run.err;
-      EXPECT_EQ(run.err.find(kJoinedLogs), std::string::npos) << run.err;
+// Cuts whose sample meets the reporting rule but is not the one streamtrim
+// draws, or results left whole: a strict check names the first line where
+// the sample parts from the tool's (and, when the rows are a fresh run's
+// first draw, that two cut logs may have been joined); a check for any
+// sample accepts the log.
+TEST(VerifyTampered, AnotherSampleIsRejectedOnlyWhenStrict) {
+  const char* const kJoinedLogs =
+      "the log may be two cut logs joined, which --any-sample accepts\n";
+  const std::string first = StreamLog().query(3, 5).query(16, 12000).text();
+  const std::string second = StreamLog().query(20, 11000).query(7, 2).text();
+  struct Case {
+    const char* name;
+    std::string log;
+    std::function<size_t(Logs&)> tamper;  // the 1-based line a strict check names, 0: unchecked
+    const char* says;                     // after the line
+    bool joined;
+  };
+  const std::vector<Case> cases = {
+      // The second cut result's sample in place of the first's, which is not
+      // a fresh run's either.
+      {"another compliant sample", twoCutResults(),
+       [](Logs& logs) {
+         Lines lines = splitLines(readFile(logs.cut));
+         size_t first = find(lines, " [row: 1]"), firstEnd = find(lines, "(12000 rows)", first);
+         size_t second = find(lines, " [row: 1]", firstEnd),
+                secondEnd = find(lines, "(12000 rows)", second);
+         size_t differ = 0;
+         while (lines[first + differ] == lines[second + differ])
+           ++differ;
+         std::copy(lines.begin() + static_cast<long>(second),
+                   lines.begin() + static_cast<long>(secondEnd),
+                   lines.begin() + static_cast<long>(first));
+         writeFile(logs.cut, joinLines(lines));
+         return first + differ + 3;  // the marker before the first differing row
+       },
+       "", false},
+      // The second log's sample is a fresh run's first draw, not the next of
+      // the sequence.
+      {"two cut logs joined", first + second,
+       [&](Logs& logs) {
+         Logs one(first), other(second);
+         writeFile(logs.cut, readFile(one.cut) + readFile(other.cut));
+         Lines lines = splitLines(readFile(logs.cut));
+         return find(lines, " [row: 1000]", find(lines, "-- TPC-H Query 20", 0, true)) + 5;
+       },
+       "expected row ", true},
+      {"a result left whole", twoCutResults(),
+       [](Logs& logs) {
+         writeFile(logs.cut, readFile(logs.original));
+         return size_t{0};
+       },
+       "", false},
+  };
+  for (const Case& c : cases) {
+    Logs logs(c.log);
+    size_t line = c.tamper(logs);
+    for (const Mode& mode : kModes) {
+      SCOPED_TRACE(std::string(c.name) + ", " + mode.name);
+      RunResult run = verify(logs, mode);
+      EXPECT_EQ(run.status, mode.anySample ? 0 : 1) << run.err;
+      if (mode.anySample || line == 0)
+        continue;
+      EXPECT_TRUE(run.err.starts_with(problemAt(logs, line) + c.says)) << run.err;
+      EXPECT_EQ(run.err.find(kJoinedLogs) != std::string::npos, c.joined) << run.err;
     }
   }
 }
 
-// Two cut logs joined: the second one's sample is a fresh run's first draw,
-// not the next of the sequence. A strict check says what that suggests; a
-// check for any sample accepts the log.
-TEST(VerifyTampered, TwoCutLogsJoinedAreNamedAsSuchWhenStrict) {
-  const std::string first = StreamLog().query(3, 5).query(16, 12000).text();
-  const std::string second = StreamLog().query(20, 11000).query(7, 2).text();
-  Logs joined(first + second), one(first), other(second);
-  writeFile(joined.cut, readFile(one.cut) + readFile(other.cut));
-  Lines lines = splitLines(readFile(joined.cut));
-  size_t drawn = find(lines, " [row: 1000]", find(lines, "-- TPC-H Query 20", 0, true)) + 4;
-  for (const Mode& mode : kModes) {
-    SCOPED_TRACE(mode.name);
-    RunResult run = verify(joined, mode);
-    EXPECT_EQ(run.status, mode.anySample ? 0 : 1) << run.err;
-    if (mode.anySample)
-      continue;
-    EXPECT_TRUE(run.err.starts_with("streamtrim-verify: " + joined.cut + ":" +
-                                    std::to_string(drawn + 1) + ": expected row "))
-        << run.err;
-    EXPECT_NE(run.err.find(kJoinedLogs), std::string::npos) << run.err;
-  }
-}
-
-TEST(VerifyTampered, AResultLeftWholeIsRejectedOnlyWhenStrict) {
-  Logs logs(twoCutResults());
-  writeFile(logs.cut, readFile(logs.original));
-  for (const Mode& mode : kModes) {
-    SCOPED_TRACE(mode.name);
-    EXPECT_EQ(verify(logs, mode).status, mode.anySample ? 0 : 1);
-  }
-}
-
 namespace {
-
-std::string keptRow(uint64_t rowNr) {
-  return rowText(rowNr) + " [row: " + std::to_string(rowNr) + "]";
-}
-
-std::string marker(uint64_t deleted) {
-  return "----------- deleted " + std::to_string(deleted) + " rows -----------";
-}
-
-using stream_log_detail::markerCount;
 
 // Inserts an empty line, a marker for `deleted` rows and an empty line after
 // line index i; returns the 1-based line of the marker.
@@ -333,9 +322,46 @@ constexpr unsigned kAlone = kStrictAlone | kAnyAlone,
 
 struct Named {
   size_t line;  // 1-based, in the cut log
-  const char* says;
+  std::string says;
   unsigned modes;  // where the check names it
 };
+using Problems = std::vector<Named>;
+using Edit = std::function<Problems(Lines&)>;
+
+// A line the cutter writes only inside cut results, added outside them at
+// line m: named there alone, and as a line the original lacks against it.
+Problems strayAt(size_t m, const std::string& says) {
+  return {{m, says, kAlone}, {m - 1, "expected line", kAgainstOriginal}};
+}
+
+// A marker for `deleted` rows put after the row that ends with `row`.
+Edit markerAfter(const char* row, uint64_t deleted, const char* says) {
+  return [=](Lines& l) -> Problems {
+    return {{insertMarker(l, find(l, row), deleted), says, kEveryMode}};
+  };
+}
+
+// The rows from the one that ends with `row` to the cut result's last left out.
+Edit rowsLeftOutFrom(const char* row, uint64_t count) {
+  return [=](Lines& l) -> Problems {
+    size_t first = find(l, row);
+    eraseLines(l, first, count);
+    return {{first + 1,
+             "expected 3000 kept rows in a cut result, found " + std::to_string(3000 - count),
+             kEveryMode}};
+  };
+}
+
+// Another edit, and a drawn row of the next cut result moved by one, which
+// only the checks named by `modes` see.
+Edit andADrawnRowMoved(const Edit& edit, unsigned modes) {
+  return [=](Lines& l) -> Problems {
+    Problems problems = edit(l);
+    problems.push_back({moveDrawnRowUp(l, find(l, "-- TPC-H Query 20", 0, true)),
+                        ", the next row of streamtrim's sample, found row ", modes});
+    return problems;
+  };
+}
 
 }  // namespace
 
@@ -348,8 +374,8 @@ struct Named {
 TEST(VerifyTampered, NearMissesAreRejectedAtTheirLine) {
   struct NearMiss {
     const char* name;
-    std::function<std::vector<Named>(Lines&)> apply;
-    std::array<int, 4> okCuts;  // in each of kModes, cut results that pass with their sample
+    const char* okCuts;  // in each of kModes, a digit: cut results that pass with their sample
+    Edit apply;
   };
   const std::string log =
       StreamLog().query(3, 5).query(16, 12000).query(20, 10001).query(7, 2).text();
@@ -361,144 +387,95 @@ TEST(VerifyTampered, NearMissesAreRejectedAtTheirLine) {
   }();
   const char* const kFirstBlockMarker = "(rows 1 to 1000 are all kept), found a deletion marker";
   const char* const kLastBlockMarker = "(the last 1000 rows are all kept), found a deletion marker";
-  const char* const kNotTheSample = ", the next row of streamtrim's sample, found row ";
+  const char* const kStrayMarker = "expected deletion markers only inside cut results";
+  const Edit lastBlockMarker = markerAfter(" [row: 11001]", 3, kLastBlockMarker);
+  const Edit row11500LeftOut = [](Lines& l) -> Problems {
+    size_t row = find(l, " [row: 11500]");
+    eraseLines(l, row);
+    return {{row + 1, "expected row 11500, found row 11501", kEveryMode}};
+  };
   const std::vector<NearMiss> nearMisses = {
-      {"a marker counting one row too few",
-       [](Lines& l) -> std::vector<Named> {
+      {"a marker counting one row too few", "1111",
+       [](Lines& l) -> Problems {
          size_t m = firstMarker(l);
          l[m] = marker(markerCount(l[m]) - 1);
          return {{m + 1, "expected a marker for", kEveryMode}};
-       },
-       {1, 1, 1, 1}},
-      {"the marker before the last block counting one row too many",
-       [](Lines& l) -> std::vector<Named> {
+       }},
+      {"the marker before the last block counting one row too many", "1111",
+       [](Lines& l) -> Problems {
          size_t m = find(l, " [row: 11001]") - 2;
          l[m] = marker(markerCount(l[m]) + 1);
          return {{m + 1, "expected a marker for", kEveryMode}};
-       },
-       {1, 1, 1, 1}},
-      {"a marker for 0 rows between two rows of the first block",
-       [&](Lines& l) -> std::vector<Named> {
-         return {{insertMarker(l, find(l, " [row: 500]"), 0), kFirstBlockMarker, kEveryMode}};
-       },
-       {1, 1, 1, 1}},
-      {"a marker before row 1000",
-       [&](Lines& l) -> std::vector<Named> {
-         return {{insertMarker(l, find(l, " [row: 999]"), 3), kFirstBlockMarker, kEveryMode}};
-       },
-       {1, 1, 1, 1}},
-      {"a marker between the first and the second row of the last block",
-       [&](Lines& l) -> std::vector<Named> {
-         return {{insertMarker(l, find(l, " [row: 11001]"), 3), kLastBlockMarker, kEveryMode}};
-       },
-       {1, 1, 1, 1}},
-      {"the same, and a drawn row of the next cut result moved by one",
-       [&](Lines& l) -> std::vector<Named> {
-         size_t m = insertMarker(l, find(l, " [row: 11001]"), 3);
-         return {
-             {m, kLastBlockMarker, kEveryMode},
-             {moveDrawnRowUp(l, find(l, "-- TPC-H Query 20", 0, true)), kNotTheSample, kStrict}};
-       },
-       {0, 1, 0, 1}},
-      {"row 1001 kept as a random row without a marker",
-       [](Lines& l) -> std::vector<Named> {
+       }},
+      {"a marker for 0 rows between two rows of the first block", "1111",
+       markerAfter(" [row: 500]", 0, kFirstBlockMarker)},
+      {"a marker before row 1000", "1111", markerAfter(" [row: 999]", 3, kFirstBlockMarker)},
+      {"a marker between the first and the second row of the last block", "1111", lastBlockMarker},
+      {"the same, and a drawn row of the next cut result moved by one", "0101",
+       andADrawnRowMoved(lastBlockMarker, kStrict)},
+      {"row 1001 kept as a random row without a marker", "0111",
+       [](Lines& l) -> Problems {
          size_t m = firstMarker(l);
          uint64_t drawn = rowNumber(l[m + 2]);
          l[m + 2] = keptRow(1001);
          l[m + 4] = marker(markerCount(l[m + 4]) + drawn - 1001);
-         l.erase(l.begin() + static_cast<long>(m) - 1, l.begin() + static_cast<long>(m) + 2);
+         eraseLines(l, m - 1, 3);
          return {{m, "expected a deletion marker after row 1000, found row 1001", kEveryMode}};
-       },
-       {0, 1, 1, 1}},
-      {"a marker for 0 rows before row 1001 kept as a random row",
-       [](Lines& l) -> std::vector<Named> {
+       }},
+      {"a marker for 0 rows before row 1001 kept as a random row", "0111",
+       [](Lines& l) -> Problems {
          size_t m = firstMarker(l);
          uint64_t drawn = markerCount(l[m]) + 1001;  // the first random row
          l[m] = marker(0);
          l[m + 2] = keptRow(1001);
          l[m + 4] = marker(markerCount(l[m + 4]) + drawn - 1001);
          return {{m + 1, "found a marker for 0 rows", kEveryMode}};
-       },
-       {0, 1, 1, 1}},
-      {"a marker after a cut result's last row",
-       [&](Lines& l) -> std::vector<Named> {
-         size_t m = insertMarker(l, find(l, " [row: 12000]"), 3);
-         return {{m, "expected deletion markers only inside cut results", kAlone},
-                 {m - 1, "expected line", kAgainstOriginal}};
-       },
-       {2, 2, 2, 2}},
-      {"a marker and a row after a cut result's last row",
-       [&](Lines& l) -> std::vector<Named> {
+       }},
+      {"a marker after a cut result's last row", "2222",
+       [&](Lines& l) {
+         return strayAt(insertMarker(l, find(l, " [row: 12000]"), 3), kStrayMarker);
+       }},
+      {"a marker and a row after a cut result's last row", "2222",
+       [&](Lines& l) {
          size_t last = find(l, " [row: 12000]");
          size_t m = insertMarker(l, last, 3);
          l.insert(l.begin() + static_cast<long>(last) + 4, keptRow(12004));
-         return {{m, "expected deletion markers only inside cut results", kAlone},
-                 {m - 1, "expected line", kAgainstOriginal}};
-       },
-       {2, 2, 2, 2}},
-      {"a marker in a query's text",
-       [&](Lines& l) -> std::vector<Named> {
-         size_t m = insertMarker(l, find(l, "-- TPC-H Query 7", 0, true), 1);
-         return {{m, "expected deletion markers only inside cut results", kAlone},
-                 {m - 1, "expected line", kAgainstOriginal}};
-       },
-       {2, 2, 2, 2}},
-      {"one numbered row more after the last block",
-       [](Lines& l) -> std::vector<Named> {
+         return strayAt(m, kStrayMarker);
+       }},
+      {"a marker in a query's text", "2222",
+       [&](Lines& l) {
+         return strayAt(insertMarker(l, find(l, "-- TPC-H Query 7", 0, true), 1), kStrayMarker);
+       }},
+      {"one numbered row more after the last block", "1111",
+       [](Lines& l) -> Problems {
          size_t last = find(l, " [row: 12000]");
          l.insert(l.begin() + static_cast<long>(last) + 1, keptRow(12001));
          return {{last + 2, "expected the cut result to end after 3000 kept rows, found row 12001",
                   kEveryMode}};
-       },
-       {1, 1, 1, 1}},
-      {"one numbered row more after the last block, past an empty line",
-       [](Lines& l) -> std::vector<Named> {
+       }},
+      {"one numbered row more after the last block, past an empty line", "2222",
+       [](Lines& l) {
          size_t last = find(l, " [row: 12000]");
          l.insert(l.begin() + static_cast<long>(last) + 1, {"", keptRow(12001)});
-         return {{last + 3, "found row 12001 outside", kAlone},
-                 {last + 2, "expected line", kAgainstOriginal}};
-       },
-       {2, 2, 2, 2}},
-      {"one numbered row more after a cut result's footer",
-       [](Lines& l) -> std::vector<Named> {
+         return strayAt(last + 3, "found row 12001 outside");
+       }},
+      {"one numbered row more after a cut result's footer", "2222",
+       [](Lines& l) {
          size_t footer = find(l, "(12000 rows)");
          l.insert(l.begin() + static_cast<long>(footer) + 1, keptRow(12001));
-         return {{footer + 2, "found row 12001 outside", kAlone},
-                 {footer + 2, "expected line", kAgainstOriginal}};
-       },
-       {2, 2, 2, 2}},
-      {"the last row left out",
-       [](Lines& l) -> std::vector<Named> {
-         size_t last = find(l, " [row: 12000]");
-         l.erase(l.begin() + static_cast<long>(last));
-         return {{last + 1, "expected 3000 kept rows in a cut result, found 2999", kEveryMode}};
-       },
-       {0, 1, 1, 1}},
-      {"the last 100 rows left out",
-       [](Lines& l) -> std::vector<Named> {
-         size_t first = find(l, " [row: 11901]");
-         l.erase(l.begin() + static_cast<long>(first), l.begin() + static_cast<long>(first) + 100);
-         return {{first + 1, "expected 3000 kept rows in a cut result, found 2900", kEveryMode}};
-       },
-       {0, 1, 1, 1}},
-      {"a row of the last block left out, its row count unreadable",
-       [](Lines& l) -> std::vector<Named> {
-         size_t row = find(l, " [row: 11500]");
-         l.erase(l.begin() + static_cast<long>(row));
-         return {{row + 1, "expected row 11500, found row 11501", kEveryMode}};
-       },
-       {0, 1, 1, 1}},
-      {"the same, and a drawn row of the next cut result moved by one",
-       [&](Lines& l) -> std::vector<Named> {
-         size_t row = find(l, " [row: 11500]");
-         l.erase(l.begin() + static_cast<long>(row));
-         return {{row + 1, "expected row 11500, found row 11501", kEveryMode},
-                 {moveDrawnRowUp(l, find(l, "-- TPC-H Query 20", 0, true)), kNotTheSample,
-                  kStrictOriginal}};
-       },
-       {0, 1, 0, 1}},
-      {"the last block renumbered one up, its marker counting one more",
-       [&](Lines& l) -> std::vector<Named> {
+         Problems problems = strayAt(footer + 2, "found row 12001 outside");
+         problems[1].line = footer + 2;  // the original's footer is not the end of its result
+         return problems;
+       }},
+      {"the last row left out", "0111", rowsLeftOutFrom(" [row: 12000]", 1)},
+      // Against the original, the next result's draw goes by the original's
+      // 12000 rows, not the 11900 the cut reaches (11999 would draw the same).
+      {"the last 100 rows left out", "0111", rowsLeftOutFrom(" [row: 11901]", 100)},
+      {"a row of the last block left out, its row count unreadable", "0111", row11500LeftOut},
+      {"the same, and a drawn row of the next cut result moved by one", "0101",
+       andADrawnRowMoved(row11500LeftOut, kStrictOriginal)},
+      {"the last block renumbered one up, its marker counting one more", "0211",
+       [&](Lines& l) -> Problems {
          size_t first = find(l, " [row: 11001]");
          l[first - 2] = marker(markerCount(l[first - 2]) + 1);
          for (size_t i = first; i < first + 1000; ++i)
@@ -506,69 +483,61 @@ TEST(VerifyTampered, NearMissesAreRejectedAtTheirLine) {
          size_t differs = firstMarker(l);
          while (!l[differs].ends_with("]") || l[differs] == drawnFor12001[differs])
            ++differs;
-         return {{differs + 1, kNotTheSample, kStrictAlone},
+         return {{differs + 1, ", the next row of streamtrim's sample, found row ", kStrictAlone},
                  {first + 1000, "expected a row the original's result has", kAgainstOriginal}};
-       },
-       {0, 2, 1, 1}},
-      {"a cut result ending at row 10000",
-       [](Lines& l) -> std::vector<Named> {
+       }},
+      {"a cut result ending at row 10000", "1111",
+       [](Lines& l) -> Problems {
          size_t first = find(l, " [row: 10001]") - 999;
          l[first - 2] = marker(markerCount(l[first - 2]) - 1);
          for (size_t i = first; i < first + 1000; ++i)
            l[i] = keptRow(9001 + (i - first));
          return {{first + 1000, "expected a cut result of more than 10000 rows, found one of 10000",
                   kEveryMode}};
-       },
-       {1, 1, 1, 1}},
-      {"a result left whole before a correct cut",
-       [](Lines& l) -> std::vector<Named> {
+       }},
+      {"a result left whole before a correct cut", "1111",
+       [](Lines& l) -> Problems {
          size_t first = find(l, " [row: 1]"), end = find(l, "(12000 rows)", first);
          Lines whole;
          for (uint64_t r = 1; r <= 12000; ++r)
            whole.push_back(rowText(r));
-         l.erase(l.begin() + static_cast<long>(first), l.begin() + static_cast<long>(end));
+         eraseLines(l, first, end - first);
          l.insert(l.begin() + static_cast<long>(first), whole.begin(), whole.end());
          return {{first + 1, "expected query 16's result of 12000 rows to be cut", kStrict}};
-       },
-       {1, 1, 1, 1}},
+       }},
   };
   Logs logs(log);
   const Lines cut = splitLines(readFile(logs.cut));
   for (const NearMiss& nearMiss : nearMisses) {
     Lines lines = cut;
-    const std::vector<Named> named = nearMiss.apply(lines);
+    const Problems named = nearMiss.apply(lines);
     writeFile(logs.cut, joinLines(lines));
     for (size_t m = 0; m < std::size(kModes); ++m) {
       const Mode& mode = kModes[m];
       SCOPED_TRACE(std::string(nearMiss.name) + ", " + mode.name);
       RunResult run = verify(logs, mode);
-      std::vector<std::string> expected;
+      Problems expected;
       for (const Named& problem : named) {
         if ((problem.modes >> m & 1) != 0)
-          expected.push_back("streamtrim-verify: " + logs.cut + ":" + std::to_string(problem.line) +
-                             ": ");
+          expected.push_back(problem);
       }
       EXPECT_EQ(run.status, expected.empty() ? 0 : 1) << run.err;
       Lines problems = splitLines(run.err);
       EXPECT_EQ(problems.size(), expected.size()) << run.err;
-      for (size_t i = 0, p = 0; i < named.size() && p < problems.size(); ++i) {
-        if ((named[i].modes >> m & 1) == 0)
-          continue;
-        EXPECT_TRUE(problems[p].starts_with(expected[p]) &&
-                    problems[p].find(named[i].says) != std::string::npos)
-            << "expected " << expected[p] << "..." << named[i].says << "..., found " << problems[p];
-        ++p;
+      for (size_t p = 0; p < std::min(problems.size(), expected.size()); ++p) {
+        std::string at = problemAt(logs, expected[p].line);
+        EXPECT_TRUE(problems[p].starts_with(at) && problems[p].find(expected[p].says) != at.npos)
+            << "expected " << at << "..." << expected[p].says << "..., found " << problems[p];
       }
-      EXPECT_TRUE(run.out.ends_with(expected.empty() ? std::string(": verified\n")
-                                    : expected.size() == 1
-                                        ? std::string(": 1 problem\n")
-                                        : ": " + std::to_string(expected.size()) + " problems\n"))
+      std::string count =
+          expected.size() == 1 ? "1 problem" : std::to_string(expected.size()) + " problems";
+      EXPECT_TRUE(run.out.ends_with(expected.empty() ? ": verified\n" : ": " + count + "\n"))
           << run.out;
       std::string ok = mode.anySample ? "shape ok, sample any" : "shape ok, sample ok";
       int okCuts = 0;
       for (const std::string& report : splitLines(run.out))
         okCuts += report.find(ok) != report.npos && report.find("differ") == report.npos;
-      EXPECT_EQ(okCuts, nearMiss.okCuts[m]) << run.out;
+      EXPECT_EQ(okCuts, nearMiss.okCuts[m] - '0') << run.out;
     }
   }
 }
@@ -698,58 +667,45 @@ TEST(VerifyLineEnds, AConversionToCrlfAfterTheCutIsNamedAtItsLine) {
   struct Conversion {
     const char* name;
     bool crlfLog;
-    std::function<size_t(Lines&)> apply;  // returns the 1-based line to be named, 0 for none
-  };
-  auto addCr = [](Lines& l, size_t i) {
-    l[i] += "\r";
-    return i + 1;
+    bool everyLine;                             // else only the line named
+    std::function<size_t(const Lines&)> named;  // index of the line to be named; none: no problem
   };
   const std::vector<Conversion> conversions = {
-      {"every line", false,
-       [&](Lines& l) {
-         for (size_t i = 1; i < l.size(); ++i)
-           addCr(l, i);
-         return addCr(l, 0), find(l, " [row: 1]\r") + 1;
-       }},
-      {"every line of a CRLF log's cut", true,
-       [&](Lines& l) {
-         for (size_t i = 1; i < l.size(); ++i)
-           addCr(l, i);
-         return addCr(l, 0), find(l, "\r [row: 1]\r") + 1;
-       }},
-      {"a kept row", false, [&](Lines& l) { return addCr(l, find(l, " [row: 500]")); }},
-      {"a marker", false, [&](Lines& l) { return addCr(l, firstMarker(l)); }},
-      {"the empty line before a marker", false,
-       [&](Lines& l) { return addCr(l, firstMarker(l) - 1); }},
-      {"the empty line after a marker", false,
-       [&](Lines& l) { return addCr(l, firstMarker(l) + 1); }},
-      {"none in a CRLF log's cut", true, [](Lines&) { return size_t{0}; }},
+      {"every line", false, true, [](const Lines& l) { return find(l, " [row: 1]"); }},
+      {"every line of a CRLF log's cut", true, true,
+       [](const Lines& l) { return find(l, "\r [row: 1]"); }},
+      {"a kept row", false, false, [](const Lines& l) { return find(l, " [row: 500]"); }},
+      {"a marker", false, false, [](const Lines& l) { return firstMarker(l); }},
+      {"the empty line before a marker", false, false,
+       [](const Lines& l) { return firstMarker(l) - 1; }},
+      {"the empty line after a marker", false, false,
+       [](const Lines& l) { return firstMarker(l) + 1; }},
+      {"none in a CRLF log's cut", true, false, nullptr},
   };
   const std::string log = StreamLog().query(3, 5).query(16, 12000).query(7, 2).text();
   const std::string crlfLog = StreamLog("\r").query(3, 5).query(16, 12000).query(7, 2).text();
   for (const Conversion& conversion : conversions) {
     Logs logs(conversion.crlfLog ? crlfLog : log);
     Lines lines = splitLines(readFile(logs.cut));
-    size_t line = conversion.apply(lines);
+    size_t line = conversion.named ? conversion.named(lines) + 1 : 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (conversion.everyLine || i + 1 == line)
+        lines[i] += "\r";
+    }
     writeFile(logs.cut, joinLines(lines));
     for (const Mode& mode : {kModes[0], kModes[2]}) {
       SCOPED_TRACE(std::string(conversion.name) + ", " + mode.name);
       RunResult run = verify(logs, mode);
       EXPECT_EQ(run.status, line == 0 ? 0 : 1) << run.err;
-      std::string named =
-          "streamtrim-verify: " + logs.cut + ":" + std::to_string(line) + ": expected ";
       if (line == 0) {
         EXPECT_EQ(run.err, "");
-      } else {
-        size_t at = run.err.find(named);
-        if (at == std::string::npos) {
-          ADD_FAILURE() << "no problem at line " << line << ": " << run.err;
-          continue;
-        }
-        EXPECT_NE(run.err.substr(at, run.err.find('\n', at) - at).find("line-end conversion"),
-                  std::string::npos)
-            << run.err;
+        continue;
       }
+      size_t at = run.err.find(problemAt(logs, line) + "expected ");
+      EXPECT_TRUE(at != std::string::npos &&
+                  run.err.substr(at, run.err.find('\n', at) - at).find("line-end conversion") !=
+                      std::string::npos)
+          << "no conversion named at line " << line << ": " << run.err;
     }
   }
 }
