@@ -131,6 +131,7 @@ TEST(CutShape, NearMissesAreNamedAtTheirEventAndTheRowCountStaysReadable) {
       {"1 2 m2 5 m3 9 m3 13", 9, "expected 6 kept rows in a cut result, found 5", 0},
       {"1 2 m1 4 m1 6 m2 9 10", 9, "more than 10 rows, found one of 10", 10},
       {"1 2 m2 5 m3 9 m3 13 14 m1", 10, "(the last 2 rows are all kept)", 14},
+      {"1 2 m2 5 m3 5 m3 13 14", 6, "after row 5, found row 5 (out of order)", 14},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.events);
