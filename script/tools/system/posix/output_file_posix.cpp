@@ -62,6 +62,52 @@ Ownership newFileOwnership() {
   return {static_cast<mode_t>(0666 & ~mask), std::nullopt, std::nullopt};
 }
 
+// Creates the temporary file beside target: in target's directory, its name
+// a dot (as hidden files' start) and target's name, cut where the whole
+// would be longer than a file system takes. The signals that remove it are
+// held off until it is registered for removal. Returns its descriptor, or
+// -1 with error set.
+int createTemporaryBeside(const std::string& target, std::string& temporary,
+                          std::optional<RemovedOnInterruption>& removal, int& error) {
+  size_t slash = target.rfind('/');
+  size_t start = slash == std::string::npos ? 0 : slash + 1;
+  std::string base = target.substr(start, kLongestName - kTemporaryExtra);
+  std::string pattern = target.substr(0, start) + "." + base + kTemporarySuffix;
+  int fd = -1;
+  {
+    InterruptionsHeld held;
+    fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+      error = errno;
+      return -1;
+    }
+    temporary = pattern;
+    removal.emplace(temporary);
+  }
+  ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+  return fd;
+}
+
+// A new output gets the mode a created file gets; an existing one keeps
+// what file_attributes.h says. Returns the note on what was not kept.
+std::string takeOwnership(const Ownership& ownership, const std::string& target, int fd,
+                          const std::string& name) {
+  if (ownership.owner)
+    return keepAttributes({target, *ownership.owner, *ownership.group, ownership.mode}, fd, name);
+  if (::fchmod(fd, ownership.mode) != 0)
+    failWithErrno(name, errno);
+  return "";
+}
+
+// Throws when target, the file a replacement would replace, is input.
+void refuseIfSameFile(const std::string& target, const FileStamp& input, const std::string& name) {
+  struct stat info;
+  if (::stat(target.c_str(), &info) == 0)
+    refuseIfSame(info, input, name);
+  else if (errno != ENOENT)
+    failWithErrno(name, errno);
+}
+
 // A regular file, or a path still to be created, written to a temporary
 // file beside it that close() renames over it.
 class ReplacingOutputFile final : public OutputFile {
@@ -81,11 +127,7 @@ class ReplacingOutputFile final : public OutputFile {
   OutputKind kind() const override { return kind_; }
 
   void refuseToOverwrite(const FileStamp& input) const override {
-    struct stat info;
-    if (::stat(target_.c_str(), &info) == 0)
-      refuseIfSame(info, input, name());
-    else if (errno != ENOENT)
-      failWithErrno(name(), errno);
+    refuseIfSameFile(target_, input, name());
   }
 
   void begin() override {}
@@ -96,7 +138,6 @@ class ReplacingOutputFile final : public OutputFile {
   void write(std::string_view first, std::string_view second) override;
 
  private:
-  std::string takeOwnership();
   void copyOverTarget(int renameError);
 
   std::string target_;     // the file replaced: the path with its links followed
@@ -110,50 +151,19 @@ class ReplacingOutputFile final : public OutputFile {
   BlockWriter blocks_;
 };
 
-// The template's directory is the target's, and its name starts with a dot
-// (as hidden files' do) and the target's name, cut where the whole would
-// be longer than a file system takes. The signals that remove it are held
-// off until it is registered for removal.
 ReplacingOutputFile::ReplacingOutputFile(const std::string& path, std::string target,
                                          Ownership ownership)
     : OutputFile(path), target_(std::move(target)), ownership_(ownership) {
-  size_t slash = target_.rfind('/');
-  size_t start = slash == std::string::npos ? 0 : slash + 1;
-  std::string base = target_.substr(start, kLongestName - kTemporaryExtra);
-  std::string pattern = target_.substr(0, start) + "." + base + kTemporarySuffix;
-
-  {
-    InterruptionsHeld held;
-    fd_ = ::mkstemp(pattern.data());
-    if (fd_ >= 0) {
-      temporary_ = pattern;
-      removal_.emplace(temporary_);
-    } else {
-      creationError_ = errno;
-    }
-  }
-  if (fd_ >= 0)
-    ::fcntl(fd_, F_SETFD, FD_CLOEXEC);
+  fd_ = createTemporaryBeside(target_, temporary_, removal_, creationError_);
 }
 
 void ReplacingOutputFile::write(std::string_view first, std::string_view second) {
   blocks_.write(fd_, name(), first, second);
 }
 
-// A new output gets the mode a created file gets; an existing one keeps
-// what file_attributes.h says. Returns the note on what was not kept.
-std::string ReplacingOutputFile::takeOwnership() {
-  if (ownership_.owner)
-    return keepAttributes({target_, *ownership_.owner, *ownership_.group, ownership_.mode}, fd_,
-                          name());
-  if (::fchmod(fd_, ownership_.mode) != 0)
-    failWithErrno(name(), errno);
-  return "";
-}
-
 void ReplacingOutputFile::close() {
   blocks_.flush(fd_, name());
-  std::string notKept = takeOwnership();
+  std::string notKept = takeOwnership(ownership_, target_, fd_, name());
   int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0)
