@@ -21,6 +21,9 @@
 // an attribute only the superuser may set) does not fail the run: the cut is
 // put in place, and one note names what it lacks and why.
 //
+// The flags of the output's folder are each system's too: an append-only
+// folder has its output written in place (output_file.h).
+//
 // The owner, group and mode are set alike on every POSIX system
 // (file_attributes_posix.cpp); the ACLs and extended attributes are each
 // system's own (file_attributes_linux.cpp, file_attributes_macos.cpp), and
@@ -54,5 +57,11 @@ std::string keepAttributes(const ReplacedFile& replaced, int fd, const std::stri
 // from its directory when path has none. Adds to notKept each that cannot be
 // kept, as "<what> (<why>)".
 void copyExtendedAttributes(const std::string& path, int fd, std::vector<std::string>& notKept);
+
+// Each system's part too: whether the directory at path is append-only (a
+// file may be made in it, but none renamed or removed: Linux's chattr +a,
+// macOS's uappnd and sappnd), where a replacement's temporary file could
+// neither be put in place nor removed. False where the system cannot tell.
+bool folderIsAppendOnly(const std::string& path);
 
 #endif  // STREAMTRIM_FILE_ATTRIBUTES_H

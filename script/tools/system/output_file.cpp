@@ -11,6 +11,7 @@ constexpr struct {
 } kWays[] = {
     {OutputKind::kFile, {Method::kReplace, true, nullptr}},
     {OutputKind::kFileInClosedFolder, {Method::kInPlace, true, "its folder takes no new file"}},
+    {OutputKind::kFileInAppendOnlyFolder, {Method::kInPlace, true, "its folder is append-only"}},
     {OutputKind::kFileRefusingRename,
      {Method::kInPlace, true, "the system refuses to rename a file over it"}},
     {OutputKind::kDescriptorOnFile, {Method::kAsItIs, true, nullptr}},

@@ -21,12 +21,17 @@
 //   replaced, its temporary file made beside it. An existing output keeps
 //   its permission bits, whatever the umask, and its owner and group where
 //   the process may set them; a new one gets the permissions a created file
-//   gets (0666 less the umask on POSIX). Hard links to the previous file keep
+//   gets (on POSIX, what open() with 0666 gives: less the umask, or as the
+//   directory's default ACL says). Hard links to the previous file keep
 //   the previous content: the replacement is a new file.
 // - kFileInClosedFolder: where no file can be created in the output's
 //   directory but the output file itself may be written, it is written in
 //   place instead: emptied by begin() and written in blocks, after a note
 //   (announce()) that an interrupted run leaves a part of the cut.
+// - kFileInAppendOnlyFolder: an append-only directory (Linux's chattr +a)
+//   takes a new file but lets none be renamed or removed, so neither a
+//   temporary file's rename nor its removal would work: the output, existing
+//   or new, is written in place as above, after its own note.
 // - kFileRefusingRename: where the system refuses to rename the complete
 //   temporary file over the output (another user's file in a sticky
 //   directory, a file mounted on its own), close() copies it over the output
@@ -35,6 +40,9 @@
 //   descriptor (/dev/stdout, /dev/fd/N), on a regular file is written where
 //   the descriptor stands (appended where it appends, never emptied) in
 //   blocks of whole lines: the file holds whole lines up to the last write.
+// A regular file written where it stands holds whole lines also after a
+// failed write: it is cut back to its last whole line, never below what it
+// held before the run (output_writes_posix.h).
 // - kStream: standard output, a path that names an open descriptor, a pipe,
 //   a FIFO, a terminal or a device is written where it stands, each
 //   writeLine() handed to the system at once with one write, so that a
@@ -70,11 +78,12 @@
 
 // What the output path names (see above).
 enum class OutputKind {
-  kFile,                // a regular file or a new path, whose directory takes a new file
-  kFileInClosedFolder,  // an existing regular file whose directory takes no new file
-  kFileRefusingRename,  // a regular file the system refuses to rename a file over
-  kDescriptorOnFile,    // standard output or a named descriptor, on a regular file
-  kStream,              // a pipe, a FIFO, a terminal or a device, named or standard output
+  kFile,                    // a regular file or a new path, whose directory takes a new file
+  kFileInClosedFolder,      // an existing regular file whose directory takes no new file
+  kFileInAppendOnlyFolder,  // a regular file or a new path in an append-only directory
+  kFileRefusingRename,      // a regular file the system refuses to rename a file over
+  kDescriptorOnFile,        // standard output or a named descriptor, on a regular file
+  kStream,                  // a pipe, a FIFO, a terminal or a device, named or standard output
 };
 
 // How the cut reaches the output path.

@@ -19,7 +19,8 @@ DirectOutputFile::DirectOutputFile() : OutputFile(kStandardOutputName), fd_(STDO
   learnKind();
 }
 
-DirectOutputFile::DirectOutputFile(const std::string& path) : OutputFile(path), named_(true) {
+DirectOutputFile::DirectOutputFile(const std::string& path, OutputKind inPlace)
+    : OutputFile(path), named_(true), inPlace_(inPlace) {
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
   if (fd_ < 0)
     failWithErrno(name(), errno);
@@ -67,8 +68,9 @@ void DirectOutputFile::write(std::string_view first, std::string_view second) {
   writeNow(fd_, name(), first, second);
 }
 
-// A regular file opened by its own name is one whose directory took no new
-// file; one reached through a descriptor stands where the shell put it.
+// A regular file opened by its own name is written in place; one reached
+// through a descriptor stands where the shell put it, and a failure never
+// cuts what it held before the run.
 void DirectOutputFile::learnKind() {
   struct stat info;
   if (::fstat(fd_, &info) != 0)
@@ -76,7 +78,9 @@ void DirectOutputFile::learnKind() {
   if (!S_ISREG(info.st_mode))
     kind_ = OutputKind::kStream;
   else if (named_ && !descriptor_)
-    kind_ = OutputKind::kFileInClosedFolder;
+    kind_ = inPlace_;
   else
     kind_ = OutputKind::kDescriptorOnFile;
+  if (kind_ == OutputKind::kDescriptorOnFile)
+    blocks_ = BlockWriter(static_cast<uint64_t>(info.st_size));
 }

@@ -2,9 +2,9 @@
 // temporary file (output_file_posix.cpp chooses them): standard output, a
 // device, a pipe, a terminal, a path that names an open descriptor
 // (/dev/stdout, /dev/fd/N, written through a copy of the descriptor, as
-// standard output is), and a regular file whose directory takes no new file.
-// A stream gets each line with one system call, a regular file blocks of
-// lines (output_writes_posix.h).
+// standard output is), and a regular file whose directory takes no new file
+// or is append-only. A stream gets each line with one system call, a regular
+// file blocks of lines (output_writes_posix.h).
 
 #ifndef STREAMTRIM_DIRECT_OUTPUT_POSIX_H
 #define STREAMTRIM_DIRECT_OUTPUT_POSIX_H
@@ -27,8 +27,10 @@ class DirectOutputFile final : public OutputFile {
   // Standard output.
   DirectOutputFile();
 
-  // The path, opened by name.
-  explicit DirectOutputFile(const std::string& path);
+  // The path, opened by name (created when missing, as by the shell's >):
+  // when it is a regular file, one written in place as inPlace says.
+  explicit DirectOutputFile(const std::string& path,
+                            OutputKind inPlace = OutputKind::kFileInClosedFolder);
 
   // The path, which names the open descriptor fd: written through a copy of
   // it, as standard output is.
@@ -50,6 +52,7 @@ class DirectOutputFile final : public OutputFile {
   int fd_ = -1;
   bool named_ = false;       // opened here, not standard output
   bool descriptor_ = false;  // a path that names an open descriptor
+  OutputKind inPlace_ = OutputKind::kFileInClosedFolder;
   OutputKind kind_ = OutputKind::kStream;
   BlockWriter blocks_;
 };

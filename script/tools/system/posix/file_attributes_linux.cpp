@@ -6,7 +6,11 @@
 // may list copies the ACL too, with the C library alone. The value is
 // copied as the kernel gives it; the kernel checks it again when it is set.
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -70,4 +74,16 @@ void copyExtendedAttributes(const std::string& path, int fd, std::vector<std::st
   // its default ACL, which the previous file did not have.
   if (!hasAccessAcl && ::fremovexattr(fd, kAccessAcl) != 0 && errno != ENODATA && errno != ENOTSUP)
     notKept.push_back("absence of an ACL" + because(errno));
+}
+
+// The flags chattr sets, which the file system keeps with the directory; a
+// file system without them (ENOTTY) has no append-only directory.
+bool folderIsAppendOnly(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  int flags = 0;
+  bool appendOnly = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_APPEND_FL) != 0;
+  ::close(fd);
+  return appendOnly;
 }

@@ -8,6 +8,7 @@
 // (the ACL itself among them), set by it and not by a program.
 
 #include <sys/acl.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -90,4 +91,10 @@ void copyExtendedAttributes(const std::string& path, int fd, std::vector<std::st
       notKept.push_back("extended attribute " + printableName(name) + because(errno));
   }
   copyAcl(path, fd, notKept);
+}
+
+// The flags chflags sets, the user's and the system's.
+bool folderIsAppendOnly(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && (info.st_flags & (UF_APPEND | SF_APPEND)) != 0;
 }

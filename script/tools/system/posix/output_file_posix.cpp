@@ -1,6 +1,6 @@
 // OutputFile on POSIX systems: Linux, macOS and the BSDs.
 //
-// A replacement's temporary file is made by mkstemp() beside the file it
+// A replacement's temporary file is made exclusively beside the file it
 // replaces, so that rename() can put it in place in one step: a reader of
 // the output path opens either the previous file or the complete cut. It
 // is not synced to the disk before the rename: the promise is about runs
@@ -22,9 +22,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 
@@ -42,61 +44,80 @@ namespace {
 constexpr int kMostLinks = 40;
 
 // The longest file name most file systems take (NAME_MAX), and what the
-// temporary file's name adds to the output's.
+// temporary file's name adds to the output's: a dot, the mark and six
+// letters or digits.
 constexpr size_t kLongestName = 255;
-constexpr char kTemporarySuffix[] = ".streamtrim-XXXXXX";
-constexpr size_t kTemporaryExtra = 1 + sizeof kTemporarySuffix - 1;
+constexpr char kTemporaryMark[] = ".streamtrim-";
+constexpr size_t kUniqueLetters = 6;
+constexpr size_t kTemporaryExtra = 1 + sizeof kTemporaryMark - 1 + kUniqueLetters;
+// Names tried before the directory is taken to refuse new files for another
+// reason than a name in use.
+constexpr int kNamesTried = 100;
 
 // The output's permission bits, owner and group, which its replacement
-// takes: those of the previous file, or, for a new one, what a created
-// file gets (0666 less the umask) and the owner the system gives it.
+// takes from the previous file; a new one has none to take.
 struct Ownership {
   mode_t mode = 0;
   std::optional<uid_t> owner;
   std::optional<gid_t> group;
 };
 
-Ownership newFileOwnership() {
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  return {static_cast<mode_t>(0666 & ~mask), std::nullopt, std::nullopt};
+// Six letters or digits, different for every process and every try: the
+// process ID, the clock and the try, mixed. A name in use is tried again,
+// so they need not be unguessable.
+std::string uniqueLetters(int attempt) {
+  timespec now = {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  uint64_t mixed = (static_cast<uint64_t>(::getpid()) << 32) ^ static_cast<uint64_t>(now.tv_nsec) ^
+                   static_cast<uint64_t>(now.tv_sec) ^ static_cast<uint64_t>(attempt);
+  constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::string letters;
+  for (size_t i = 0; i < kUniqueLetters; ++i) {
+    mixed = mixed * 0x9e3779b97f4a7c15u + i;
+    letters += kLetters[(mixed >> 40) % (sizeof kLetters - 1)];
+  }
+  return letters;
 }
 
 // Creates the temporary file beside target: in target's directory, its name
 // a dot (as hidden files' start) and target's name, cut where the whole
-// would be longer than a file system takes. The signals that remove it are
-// held off until it is registered for removal. Returns its descriptor, or
-// -1 with error set.
-int createTemporaryBeside(const std::string& target, std::string& temporary,
+// would be longer than a file system takes. A new output's is created as
+// the shell's > creates a file (0666, less the umask or as the directory's
+// default ACL says), which it keeps; one that replaces a file is created
+// for its owner alone, until it takes that file's attributes. The signals
+// that remove it are held off until it is registered for removal. Returns
+// its descriptor, or -1 with error set.
+int createTemporaryBeside(const std::string& target, bool replacing, std::string& temporary,
                           std::optional<RemovedOnInterruption>& removal, int& error) {
   size_t slash = target.rfind('/');
   size_t start = slash == std::string::npos ? 0 : slash + 1;
-  std::string base = target.substr(start, kLongestName - kTemporaryExtra);
-  std::string pattern = target.substr(0, start) + "." + base + kTemporarySuffix;
-  int fd = -1;
-  {
-    InterruptionsHeld held;
-    fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
-      error = errno;
-      return -1;
+  std::string prefix = target.substr(0, start) + "." +
+                       target.substr(start, kLongestName - kTemporaryExtra) + kTemporaryMark;
+  InterruptionsHeld held;
+  for (int attempt = 0; attempt < kNamesTried; ++attempt) {
+    std::string candidate = prefix + uniqueLetters(attempt);
+    int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+                    replacing ? 0600 : 0666);
+    if (fd >= 0) {
+      temporary = candidate;
+      removal.emplace(temporary);
+      return fd;
     }
-    temporary = pattern;
-    removal.emplace(temporary);
+    error = errno;
+    if (error != EEXIST)
+      return -1;
   }
-  ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-  return fd;
+  return -1;
 }
 
-// A new output gets the mode a created file gets; an existing one keeps
-// what file_attributes.h says. Returns the note on what was not kept.
+// An existing output's replacement keeps what file_attributes.h says;
+// a new one has what it was created with. Returns the note on what was not
+// kept.
 std::string takeOwnership(const Ownership& ownership, const std::string& target, int fd,
                           const std::string& name) {
-  if (ownership.owner)
-    return keepAttributes({target, *ownership.owner, *ownership.group, ownership.mode}, fd, name);
-  if (::fchmod(fd, ownership.mode) != 0)
-    failWithErrno(name, errno);
-  return "";
+  if (!ownership.owner)
+    return "";
+  return keepAttributes({target, *ownership.owner, *ownership.group, ownership.mode}, fd, name);
 }
 
 // Throws when target, the file a replacement would replace, is input.
@@ -154,7 +175,8 @@ class ReplacingOutputFile final : public OutputFile {
 ReplacingOutputFile::ReplacingOutputFile(const std::string& path, std::string target,
                                          Ownership ownership)
     : OutputFile(path), target_(std::move(target)), ownership_(ownership) {
-  fd_ = createTemporaryBeside(target_, temporary_, removal_, creationError_);
+  fd_ = createTemporaryBeside(target_, ownership_.owner.has_value(), temporary_, removal_,
+                              creationError_);
 }
 
 void ReplacingOutputFile::write(std::string_view first, std::string_view second) {
@@ -254,6 +276,14 @@ std::string followLinks(const std::string& path, struct stat& info, bool& exists
   failWithErrno(path, ELOOP);
 }
 
+// The directory that holds the file at path.
+std::string folderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos)
+    return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 // Whether a failure to create a file in a directory means that it takes no
 // new file, when an existing one may still be written.
 bool directoryRefusesNewFiles(int error) {
@@ -284,9 +314,11 @@ std::unique_ptr<OutputFile> openOutputFile(const std::string& path) {
     return std::make_unique<DirectOutputFile>(path);
   if (exists)
     requireWritable(path, target);
+  if (folderIsAppendOnly(folderOf(target)))
+    return std::make_unique<DirectOutputFile>(path, OutputKind::kFileInAppendOnlyFolder);
   Ownership ownership =
       exists ? Ownership{static_cast<mode_t>(info.st_mode & 07777), info.st_uid, info.st_gid}
-             : newFileOwnership();
+             : Ownership{};
   auto replacing = std::make_unique<ReplacingOutputFile>(path, target, ownership);
   int error = replacing->creationError();
   if (error == 0)

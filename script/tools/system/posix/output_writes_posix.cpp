@@ -1,6 +1,7 @@
 #include "system/posix/output_writes_posix.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -17,60 +18,98 @@ namespace {
 // each of them on a stream. A longer line goes out with writev().
 constexpr size_t kJoinedLine = 1024;
 
-// Writes all of bytes to fd, going on after a partial write.
-void writeAll(int fd, const std::string& name, const char* bytes, size_t size) {
-  while (size > 0) {
-    ssize_t written = ::write(fd, bytes, size);
-    if (written < 0) {
-      if (errno == EINTR)
-        continue;
-      failWithErrno(name, errno);
-    }
-    bytes += written;
-    size -= static_cast<size_t>(written);
-  }
-}
-
-// Writes first and then second to fd with writev(), going on after a
-// partial write.
-void writeBoth(int fd, const std::string& name, std::string_view first, std::string_view second) {
+// Writes first and then second to fd, going on after a partial write: with
+// write() when second is empty, else with writev(). Returns the bytes that
+// went out: all of them, or fewer with error set to the failed write's errno.
+size_t writeOut(int fd, std::string_view first, std::string_view second, int& error) {
   iovec parts[2] = {{const_cast<char*>(first.data()), first.size()},
                     {const_cast<char*>(second.data()), second.size()}};
   iovec* part = parts;
-  int left = 2;
+  int left = second.empty() ? 1 : 2;
+  size_t done = 0;
+  error = 0;
   while (left > 0) {
     if (part->iov_len == 0) {
       ++part;
       --left;
       continue;
     }
-    ssize_t written = ::writev(fd, part, left);
+    ssize_t written =
+        left == 1 ? ::write(fd, part->iov_base, part->iov_len) : ::writev(fd, part, left);
     if (written < 0) {
       if (errno == EINTR)
         continue;
-      failWithErrno(name, errno);
+      error = errno;
+      return done;
     }
-    size_t done = static_cast<size_t>(written);
-    while (left > 0 && done >= part->iov_len) {
-      done -= part->iov_len;
+    size_t wrote = static_cast<size_t>(written);
+    done += wrote;
+    while (left > 0 && wrote >= part->iov_len) {
+      wrote -= part->iov_len;
       ++part;
       --left;
     }
     if (left > 0) {
-      part->iov_base = static_cast<char*>(part->iov_base) + done;
-      part->iov_len -= done;
+      part->iov_base = static_cast<char*>(part->iov_base) + wrote;
+      part->iov_len -= wrote;
     }
   }
+  return done;
+}
+
+// The bytes of the first done of first and second up to their last line
+// end: the whole lines among them.
+size_t wholeLines(std::string_view first, std::string_view second, size_t done) {
+  std::string_view head = first.substr(0, done);
+  std::string_view tail = second.substr(0, done - head.size());
+  if (size_t end = tail.rfind('\n'); end != std::string_view::npos)
+    return head.size() + end + 1;
+  if (size_t end = head.rfind('\n'); end != std::string_view::npos)
+    return end + 1;
+  return 0;
+}
+
+// Cuts the regular file fd, whose failed write left it at offset at, back to
+// end: only where that write was at the file's end (a file written in its
+// middle has bytes of its own beyond). The descriptor is set at the new end,
+// where a later write through it (the shell's next command) goes on. A file
+// that cannot be cut stays as it is: the run fails with the write's error.
+void cutBack(int fd, off_t at, off_t end) {
+  struct stat info;
+  if (end >= at || ::fstat(fd, &info) != 0 || info.st_size != at)
+    return;
+  if (::ftruncate(fd, end) == 0)
+    ::lseek(fd, end, SEEK_SET);
 }
 
 }  // namespace
 
 void writeNow(int fd, const std::string& name, std::string_view first, std::string_view second) {
   char joined[kJoinedLine];
-  if (first.size() + second.size() > sizeof joined)
-    return writeBoth(fd, name, first, second);
-  std::copy(second.begin(), second.end(), std::copy(first.begin(), first.end(), joined));
-  writeAll(fd, name, joined, first.size() + second.size());
+  if (first.size() + second.size() <= sizeof joined) {
+    std::copy(second.begin(), second.end(), std::copy(first.begin(), first.end(), joined));
+    first = std::string_view(joined, first.size() + second.size());
+    second = {};
+  }
+  int error = 0;
+  writeOut(fd, first, second, error);
+  if (error != 0)
+    failWithErrno(name, error);
+}
+
+void writeLines(int fd, const std::string& name, std::string_view first, std::string_view second,
+                uint64_t floor) {
+  int error = 0;
+  size_t done = writeOut(fd, first, second, error);
+  if (error == 0)
+    return;
+  // Every write before this one ended in whole lines.
+  off_t at = ::lseek(fd, 0, SEEK_CUR);
+  if (at >= 0) {
+    off_t end = at - static_cast<off_t>(done - wholeLines(first, second, done));
+    cutBack(fd, at, std::max(end, static_cast<off_t>(floor)));
+  }
+  failWithErrno(name, error);
 }
 
 void BlockWriter::write(int fd, const std::string& name, std::string_view first,
@@ -79,7 +118,7 @@ void BlockWriter::write(int fd, const std::string& name, std::string_view first,
   if (block_.size() + size > kBlock || size >= kBlock / 4)
     flush(fd, name);
   if (size >= kBlock / 4)  // large enough to go out without a copy
-    return writeBoth(fd, name, first, second);
+    return writeLines(fd, name, first, second, floor_);
   if (block_.capacity() < kBlock)
     block_.reserve(kBlock);
   block_.insert(block_.end(), first.begin(), first.end());
@@ -87,10 +126,12 @@ void BlockWriter::write(int fd, const std::string& name, std::string_view first,
 }
 
 void BlockWriter::flush(int fd, const std::string& name) {
-  writeAll(fd, name, block_.data(), block_.size());
+  writeLines(fd, name, std::string_view(block_.data(), block_.size()), {}, floor_);
   block_.clear();
 }
 
+// The file copied is the cut, whole lines, read in blocks that end anywhere:
+// the copy's last line end is counted across them.
 void copyFileOver(const std::string& from, const std::string& to, const std::string& name) {
   int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0)
@@ -102,25 +143,27 @@ void copyFileOver(const std::string& from, const std::string& to, const std::str
     failWithErrno(name, error);
   }
   std::vector<char> block(BlockWriter::kBlock);
+  off_t copied = 0;   // bytes written
+  off_t lineEnd = 0;  // where the last whole line written ends
   int error = 0;
-  try {
-    for (;;) {
-      ssize_t got = ::read(in, block.data(), block.size());
-      if (got < 0 && errno == EINTR)
-        continue;
-      if (got < 0)
-        failWithErrno(name, errno);
-      if (got == 0)
-        break;
-      writeAll(out, name, block.data(), static_cast<size_t>(got));
+  while (error == 0) {
+    ssize_t got = ::read(in, block.data(), block.size());
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got <= 0) {
+      error = got < 0 ? errno : 0;
+      break;
     }
-  } catch (...) {
-    ::close(in);
-    ::close(out);
-    throw;
+    std::string_view bytes(block.data(), static_cast<size_t>(got));
+    size_t done = writeOut(out, bytes, {}, error);
+    if (size_t whole = wholeLines(bytes, {}, done); whole > 0)
+      lineEnd = copied + static_cast<off_t>(whole);
+    copied += static_cast<off_t>(done);
   }
+  if (error != 0)
+    cutBack(out, copied, lineEnd);
   ::close(in);
-  if (::close(out) != 0)
+  if (::close(out) != 0 && error == 0)
     error = errno;
   if (error != 0)
     failWithErrno(name, error);

@@ -4,10 +4,18 @@
 // to the system at once, lines gathered into large blocks, and a finished
 // file copied over another. Each goes on after a partial write and throws a
 // Failure naming the output (name) when a write fails.
+//
+// A regular file holds whole lines also after a failure: when a write to it
+// fails part-way (a full disk, past ulimit -f), the file is cut back to the
+// end of the last whole line that went out before the failure is thrown, so
+// that a later run appending to it starts on a line of its own. It is never
+// cut below floor, what it held before the run (standard output appended to
+// a report), and only where the failed write was at the file's end.
 
 #ifndef STREAMTRIM_OUTPUT_WRITES_POSIX_H
 #define STREAMTRIM_OUTPUT_WRITES_POSIX_H
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,12 +24,21 @@
 // short, as most lines are, else with writev().
 void writeNow(int fd, const std::string& name, std::string_view first, std::string_view second);
 
-// Gathers whole lines into blocks, each written with one call once full: the
-// file holds whole lines up to the last write. A line of a quarter block or
-// more goes out on its own, without a copy.
+// Writes first and then second, whole lines, to the regular file fd, cut
+// back to its last whole line, never below floor, when a write fails.
+void writeLines(int fd, const std::string& name, std::string_view first, std::string_view second,
+                uint64_t floor);
+
+// Gathers whole lines into blocks, each written to a regular file with one
+// call once full (writeLines): the file holds whole lines up to the last
+// write, also after a failure. A line of a quarter block or more goes out on
+// its own, without a copy.
 class BlockWriter {
  public:
   static constexpr size_t kBlock = size_t{1} << 20;
+
+  // floor: what the file held before the run, which a failure never cuts.
+  explicit BlockWriter(uint64_t floor = 0) : floor_(floor) {}
 
   void write(int fd, const std::string& name, std::string_view first, std::string_view second);
 
@@ -30,10 +47,12 @@ class BlockWriter {
 
  private:
   std::vector<char> block_;
+  uint64_t floor_;
 };
 
 // Copies the file at from over the existing file at to in place (emptied
-// first, keeping its identity, links, owner and permissions).
+// first, keeping its identity, links, owner and permissions), cut back to
+// its last whole line when a write fails.
 void copyFileOver(const std::string& from, const std::string& to, const std::string& name);
 
 #endif  // STREAMTRIM_OUTPUT_WRITES_POSIX_H
