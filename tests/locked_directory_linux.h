@@ -1,5 +1,6 @@
-// A directory in which no file can be made but whose files may be written,
-// for the tests of outputs written in place. Linux only (the immutable flag).
+// Directories in which no file can be made, or none renamed or removed, but
+// whose files may be written, for the tests of outputs written in place.
+// Linux only (the immutable and append-only flags).
 
 #ifndef STREAMTRIM_LOCKED_DIRECTORY_POSIX_H
 #define STREAMTRIM_LOCKED_DIRECTORY_POSIX_H
@@ -38,6 +39,32 @@ class LockedDirectory {
   int fd_;
   int flags_ = 0;
   bool locked_ = false;
+};
+
+// A directory given one of the flags chattr sets (FS_APPEND_FL: append-only,
+// FS_NODUMP_FL) while it lives: only root may set append-only, on a file
+// system that has the flags (ext4, not tmpfs).
+class FlaggedDirectory {
+ public:
+  FlaggedDirectory(const std::string& path, int flag) : fd_(::open(path.c_str(), O_RDONLY)) {
+    if (::ioctl(fd_, FS_IOC_GETFLAGS, &flags_) != 0)
+      return;
+    int flagged = flags_ | flag;
+    set_ = ::ioctl(fd_, FS_IOC_SETFLAGS, &flagged) == 0;
+  }
+  ~FlaggedDirectory() {
+    if (set_)
+      ::ioctl(fd_, FS_IOC_SETFLAGS, &flags_);
+    ::close(fd_);
+  }
+  FlaggedDirectory(const FlaggedDirectory&) = delete;
+  FlaggedDirectory& operator=(const FlaggedDirectory&) = delete;
+  bool set() const { return set_; }
+
+ private:
+  int fd_;
+  int flags_ = 0;
+  bool set_ = false;
 };
 
 #endif  // STREAMTRIM_LOCKED_DIRECTORY_POSIX_H

@@ -89,6 +89,7 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
     std::string holder = "";  // for Place::kFile, the file under the folder that holds the cut
     bool sameFile = false;    // the holder is the file it was before the run
     bool locked = false;      // in locked/, a folder that takes no new file
+    int flag = 0;             // in flagged/, a folder with this chattr flag
     int error = 0;            // the run fails so
   };
   const std::string log = copiedLog(3000);
@@ -111,6 +112,15 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
        .locked = true},
       {.name = "a new file in a folder that takes no new file", .output = "locked/new.log",
        .locked = true, .error = ::geteuid() == 0 ? EPERM : EACCES},  // immutable for root
+      // Neither renamed over nor removed there: written in place, also when new.
+      {.name = "a file in an append-only folder", .output = "flagged/out.log",
+       .prepare = existing("flagged/out.log"), .holder = "flagged/out.log", .sameFile = true,
+       .flag = FS_APPEND_FL},
+      {.name = "a new file in an append-only folder", .output = "flagged/new.log",
+       .holder = "flagged/new.log", .flag = FS_APPEND_FL},
+      {.name = "a file in a folder of another flag (no dump)", .output = "flagged/out.log",
+       .prepare = existing("flagged/out.log"), .holder = "flagged/out.log",
+       .flag = FS_NODUMP_FL},
       {.name = "standard output appended to a file", .to = To::kAppended, .holder = "all.txt",
        .sameFile = true},
       {.name = "standard output to a file", .to = To::kFile, .holder = "out.txt"},
@@ -145,11 +155,13 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
       {.name = "a name of 256 bytes", .output = n255 + "n", .error = ENAMETOOLONG},
   };
   // clang-format on
+  std::string notRun;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     TempDir dir;
     writeFile(dir.file("in.log"), log);
     createDirectory(dir.file("locked"));
+    createDirectory(dir.file("flagged"));
     createDirectory(dir.file("sub"));
     if (row.prepare)
       row.prepare(dir);
@@ -164,8 +176,12 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
     if (row.to == To::kFile)
       options.stdoutPath = dir.file("out.txt");
     std::optional<LockedDirectory> locked;
-    if (row.locked && !locked.emplace(dir.file("locked")).locked())
-      continue;  // this file system cannot lock a directory
+    std::optional<FlaggedDirectory> flagged;
+    if ((row.locked && !locked.emplace(dir.file("locked")).locked()) ||
+        (row.flag != 0 && !flagged.emplace(dir.file("flagged"), row.flag).set())) {
+      notRun += std::string(notRun.empty() ? "" : "; ") + row.name;
+      continue;  // this file system or user cannot give the folder its flag
+    }
     const std::string holder = dir.file(row.holder);
     ino_t before = inode(holder);
     auto entries = [&] {
@@ -179,6 +195,7 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
       run = runStreamtrim(args, options);
     }
     locked.reset();
+    flagged.reset();
     if (row.error != 0) {
       EXPECT_EQ(run.status, 1);
       EXPECT_EQ(run.err, errorLine(args[1], row.error));
@@ -202,7 +219,9 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
         EXPECT_TRUE(std::filesystem::is_symlink(args[1]));  // the link stays
       }
     }
-    EXPECT_EQ(err, row.locked ? inPlaceNote(args[1], "its folder takes no new file") : "");
+    EXPECT_EQ(err, row.locked                 ? inPlaceNote(args[1], "its folder takes no new file")
+                   : row.flag == FS_APPEND_FL ? inPlaceNote(args[1], "its folder is append-only")
+                                              : "");
     EXPECT_EQ(temporaryFiles(dir), std::vector<std::string>{});
     if (kFaultLibrary != nullptr) {
       int writes = std::stoi(readFile(dir.file("count")));
@@ -213,6 +232,9 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
       }
     }
   }
+  if (!notRun.empty())
+    GTEST_SKIP() << "rows not run, as this file system (" << TempDir().path()
+                 << ") or user cannot flag a folder: " << notRun;
 }
 
 // Every write path (a short line joined into one write, a line over the
@@ -337,6 +359,105 @@ TEST(OutputWritePaths, FullDeviceAndSizeLimitOnTheLastLine) {
     }
     EXPECT_EQ(temporaryFiles(dir), std::vector<std::string>{});
   }
+}
+
+// A write to a regular file that fails part-way (past ulimit -f, SIGXFSZ
+// ignored; a full disk, injected) leaves the file ending in the last whole
+// line that went out, never below what it held before the run: a limit one
+// byte short of a line end loses that line, one at a line end keeps it, and
+// the next cut appended starts on a line of its own. (A replaced file keeps
+// the previous one instead: FullDeviceAndSizeLimitOnTheLastLine.)
+TEST(OutputWritePaths, AFailedWriteLeavesWholeLines) {
+  enum class Output { kAppended, kStdoutFile, kClosedFolder, kAppendOnlyFolder, kCopiedOver };
+  // A log of some blocks, a line of 300 KB (written without a copy) near its end.
+  const std::string log = copiedLog(60000) + std::string(299999, 'x') + "\n" + "the last line\n";
+  std::vector<size_t> ends = {0};  // where each line ends: ends[n] for the first n lines
+  for (size_t at = log.find('\n'); at != std::string::npos; at = log.find('\n', at + 1))
+    ends.push_back(at + 1);
+  const size_t mid = ends.size() / 2, longLine = ends.size() - 2;
+  struct Row {
+    const char* name;
+    Output output;
+    bool injected;  // a full disk from the fault library, else a size limit
+    size_t line;    // the room for the cut ends at this line's end...
+    int by;         // ...moved by this many bytes
+    size_t kept;    // the lines of the cut the file ends with
+  };
+  const std::vector<Row> rows = {
+      {"appended, a size limit one byte short of a line end", Output::kAppended, false, mid, -1,
+       mid - 1},
+      {"appended, a size limit at a line end", Output::kAppended, false, mid, 0, mid},
+      {"appended, a size limit in the cut's first line", Output::kAppended, false, 1, -1, 0},
+      {"appended, a size limit one byte short of a 300 KB line's end", Output::kAppended, false,
+       longLine, -1, longLine - 1},
+      {"standard output to a file, a full disk", Output::kStdoutFile, true, mid, 7, mid},
+      {"in place in a folder that takes no new file, a size limit", Output::kClosedFolder, false,
+       mid, -1, mid - 1},
+      {"in place in an append-only folder, a full disk", Output::kAppendOnlyFolder, true, mid, 1,
+       mid},
+      {"copied over in place, a full disk in the copy", Output::kCopiedOver, true, mid, -1,
+       mid - 1},
+  };
+  std::string notRun;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    if (row.injected && kFaultLibrary == nullptr) {
+      notRun += std::string(notRun.empty() ? "" : "; ") + row.name;
+      continue;
+    }
+    TempDir dir;
+    writeFile(dir.file("in.log"), log);
+    createDirectory(dir.file("folder"));
+    const std::string out = dir.file("folder/out.log");
+    const bool appended = row.output == Output::kAppended;
+    writeFile(out, appended ? kPrevious : std::string(log.size(), '.'));
+    std::vector<std::string> args = {dir.file("in.log")};
+    RunOptions options;
+    if (appended)
+      options.stdoutAppendPath = out;
+    else if (row.output == Output::kStdoutFile)
+      options.stdoutPath = out;
+    else
+      args.push_back(out);
+    std::optional<LockedDirectory> locked;
+    std::optional<FlaggedDirectory> flagged;
+    if ((row.output == Output::kClosedFolder && !locked.emplace(dir.file("folder")).locked()) ||
+        (row.output == Output::kAppendOnlyFolder &&
+         !flagged.emplace(dir.file("folder"), FS_APPEND_FL).set())) {
+      notRun += std::string(notRun.empty() ? "" : "; ") + row.name;
+      continue;
+    }
+    const std::string before = appended ? kPrevious : "";
+    const size_t room = ends[row.line] + static_cast<size_t>(row.by);
+    RunResult run;
+    if (row.injected) {
+      size_t copied = row.output == Output::kCopiedOver ? log.size() : 0;  // the temporary file's
+      FaultSettings settings = {{"WRITE", "ENOSPC"},
+                                {"WRITE_AFTER", std::to_string(copied + room)}};
+      if (row.output == Output::kCopiedOver)
+        settings.push_back({"RENAME", "EPERM"});
+      Faults injected(settings);
+      run = runStreamtrim(args, options);
+    } else {
+      FileSizeLimit limit(before.size() + room);
+      run = runStreamtrim(args, options);
+    }
+    locked.reset();
+    flagged.reset();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(withoutNotes(run.err),
+              errorLine(args.size() > 1 ? out : "standard output", row.injected ? ENOSPC : EFBIG));
+    const std::string holds = readFile(out);
+    EXPECT_TRUE(holds == before + log.substr(0, ends[row.kept]))
+        << holds.size() << " bytes, not " << before.size() + ends[row.kept];
+    EXPECT_EQ(temporaryFiles(dir), std::vector<std::string>{});
+    if (appended) {
+      EXPECT_EQ(runStreamtrim(args, options).status, 0);
+      EXPECT_TRUE(readFile(out) == holds + log) << "the next cut glued to the last line";
+    }
+  }
+  if (!notRun.empty())
+    GTEST_SKIP() << "rows not run, without the fault library or a folder flagged: " << notRun;
 }
 
 // A failing close() of the temporary file fails the run; a rename that the

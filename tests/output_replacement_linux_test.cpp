@@ -291,7 +291,8 @@ std::map<std::string, std::string> extendedAttributes(const std::string& path) {
 }
 
 // What the replacement keeps of a previous file of each kind: its mode
-// whatever the umask (a new output gets 0666 less the umask), owner, group,
+// whatever the umask (a new output gets what a file made by open() with 0666
+// gets there: 0666 less the umask, or as the folder's default ACL says), owner, group,
 // ACL and extended attributes; a symbolic link stays, its target replaced;
 // another hard link keeps the previous content. What it does not keep gets
 // one note. Some runs are made by nobody (uid 65534, also in group 8765), who
@@ -340,6 +341,9 @@ TEST(OutputReplacement, OutputKeepsItsLinksModeOwnerAndAttributes) {
       {.name = "0644 file with another hard link", .mode = 0644, .kind = Kind::kHardLinked},
       {.name = "new file under umask 002", .mode = 0, .kind = Kind::kNew, .umask = 002,
        .expectedMode = 0664},
+      // Not cut to the umask: what the shell's > would make there.
+      {.name = "new file under umask 077 in a folder whose default ACL lets another user read",
+       .mode = 0, .kind = Kind::kNew, .umask = 077, .folder = Folder::kDefaultAcl},
       {.name = "0604 file of another owner", .mode = 0604, .owner = 4321, .group = 8765},
       {.name = "set-user-ID", .mode = 04755, .owner = 0},
       {.name = "set-group-ID of another group", .mode = 02750, .owner = 0, .group = 8765},
@@ -424,7 +428,22 @@ TEST(OutputReplacement, OutputKeepsItsLinksModeOwnerAndAttributes) {
       GTEST_SKIP() << "this file system refuses the extended attribute " << c.attribute << ": "
                    << std::strerror(errno);
     std::map<std::string, std::string> expected = extendedAttributes(out);
-    ASSERT_EQ(expected.count("system.posix_acl_access"), c.acl ? 1u : 0u);
+    std::optional<mode_t> createdMode;  // a new output's: a file made by open() with 0666 there
+    if (c.kind == Kind::kNew) {
+      const std::string reference = folder + "/reference";
+      mode_t umask = ::umask(c.umask);
+      int fd = ::open(reference.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      ::umask(umask);
+      ASSERT_GE(fd, 0);
+      ::close(fd);
+      struct stat info;
+      ASSERT_EQ(::stat(reference.c_str(), &info), 0);
+      createdMode = info.st_mode & 07777;
+      expected = extendedAttributes(reference);
+      std::filesystem::remove(reference);
+    }
+    ASSERT_EQ(expected.count("system.posix_acl_access"),
+              c.acl || (c.kind == Kind::kNew && c.folder == Folder::kDefaultAcl) ? 1u : 0u);
     if (c.dropped)
       expected.erase(c.dropped);
     mode_t umask = ::umask(c.umask);
@@ -443,7 +462,7 @@ TEST(OutputReplacement, OutputKeepsItsLinksModeOwnerAndAttributes) {
     ASSERT_EQ(::lstat(out.c_str(), &info), 0);
     EXPECT_EQ(S_ISLNK(info.st_mode), c.kind == Kind::kSymlink);
     ASSERT_EQ(::stat(out.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, c.expectedMode.value_or(c.mode))
+    EXPECT_EQ(info.st_mode & 07777, c.expectedMode.value_or(createdMode.value_or(c.mode)))
         << std::oct << (info.st_mode & 07777);
     EXPECT_EQ(info.st_uid, c.expectedOwner.value_or(c.owner.value_or(::geteuid())));
     EXPECT_EQ(info.st_gid, c.expectedGroup.value_or(c.owner ? c.group : ::getegid()));
