@@ -365,10 +365,18 @@ TEST(OutputWritePaths, FullDeviceAndSizeLimitOnTheLastLine) {
 // ignored; a full disk, injected) leaves the file ending in the last whole
 // line that went out, never below what it held before the run: a limit one
 // byte short of a line end loses that line, one at a line end keeps it, and
-// the next cut appended starts on a line of its own. (A replaced file keeps
+// the next cut appended, or the shell's next command, starts on a line of
+// its own. (A replaced file keeps
 // the previous one instead: FullDeviceAndSizeLimitOnTheLastLine.)
 TEST(OutputWritePaths, AFailedWriteLeavesWholeLines) {
-  enum class Output { kAppended, kStdoutFile, kClosedFolder, kAppendOnlyFolder, kCopiedOver };
+  enum class Output {
+    kAppended,
+    kStdoutFile,
+    kShellThenEcho,  // sh -c 'streamtrim LOG; echo next' >out.log
+    kClosedFolder,
+    kAppendOnlyFolder,
+    kCopiedOver,
+  };
   // A log of some blocks, a line of 300 KB (written without a copy) near its end.
   const std::string log = copiedLog(60000) + std::string(299999, 'x') + "\n" + "the last line\n";
   std::vector<size_t> ends = {0};  // where each line ends: ends[n] for the first n lines
@@ -391,6 +399,8 @@ TEST(OutputWritePaths, AFailedWriteLeavesWholeLines) {
       {"appended, a size limit one byte short of a 300 KB line's end", Output::kAppended, false,
        longLine, -1, longLine - 1},
       {"standard output to a file, a full disk", Output::kStdoutFile, true, mid, 7, mid},
+      {"standard output to a file, a size limit, then the shell's next command",
+       Output::kShellThenEcho, false, mid, -1, mid - 1},
       {"in place in a folder that takes no new file, a size limit", Output::kClosedFolder, false,
        mid, -1, mid - 1},
       {"in place in an append-only folder, a full disk", Output::kAppendOnlyFolder, true, mid, 1,
@@ -415,7 +425,7 @@ TEST(OutputWritePaths, AFailedWriteLeavesWholeLines) {
     RunOptions options;
     if (appended)
       options.stdoutAppendPath = out;
-    else if (row.output == Output::kStdoutFile)
+    else if (row.output == Output::kStdoutFile || row.output == Output::kShellThenEcho)
       options.stdoutPath = out;
     else
       args.push_back(out);
@@ -440,16 +450,21 @@ TEST(OutputWritePaths, AFailedWriteLeavesWholeLines) {
       run = runStreamtrim(args, options);
     } else {
       FileSizeLimit limit(before.size() + room);
-      run = runStreamtrim(args, options);
+      run = row.output == Output::kShellThenEcho
+                ? runProgram("/bin/sh",
+                             {"sh", "-c", "\"$0\" \"$1\"; echo next", STREAMTRIM_BINARY, args[0]},
+                             options)
+                : runStreamtrim(args, options);
     }
+    const std::string after = row.output == Output::kShellThenEcho ? "next\n" : "";
     locked.reset();
     flagged.reset();
-    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.status, after.empty() ? 1 : 0);  // the shell's status is echo's
     EXPECT_EQ(withoutNotes(run.err),
               errorLine(args.size() > 1 ? out : "standard output", row.injected ? ENOSPC : EFBIG));
     const std::string holds = readFile(out);
-    EXPECT_TRUE(holds == before + log.substr(0, ends[row.kept]))
-        << holds.size() << " bytes, not " << before.size() + ends[row.kept];
+    EXPECT_TRUE(holds == before + log.substr(0, ends[row.kept]) + after)
+        << holds.size() << " bytes, not " << before.size() + ends[row.kept] + after.size();
     EXPECT_EQ(temporaryFiles(dir), std::vector<std::string>{});
     if (appended) {
       EXPECT_EQ(runStreamtrim(args, options).status, 0);

@@ -57,16 +57,13 @@ size_t writeOut(int fd, std::string_view first, std::string_view second, int& er
   return done;
 }
 
-// The bytes of the first done of first and second up to their last line
-// end: the whole lines among them.
-size_t wholeLines(std::string_view first, std::string_view second, size_t done) {
-  std::string_view head = first.substr(0, done);
-  std::string_view tail = second.substr(0, done - head.size());
-  if (size_t end = tail.rfind('\n'); end != std::string_view::npos)
-    return head.size() + end + 1;
-  if (size_t end = head.rfind('\n'); end != std::string_view::npos)
-    return end + 1;
-  return 0;
+// The whole lines among the first done bytes of a write that failed: those
+// of its first part, up to their last newline. Its second part, a line's
+// ending, has a newline only as its last byte, which a failed write has not
+// written.
+size_t wholeLines(std::string_view first, size_t done) {
+  size_t end = first.substr(0, done).rfind('\n');
+  return end == std::string_view::npos ? 0 : end + 1;
 }
 
 // Cuts the regular file fd, whose failed write left it at offset at, back to
@@ -106,7 +103,7 @@ void writeLines(int fd, const std::string& name, std::string_view first, std::st
   // Every write before this one ended in whole lines.
   off_t at = ::lseek(fd, 0, SEEK_CUR);
   if (at >= 0) {
-    off_t end = at - static_cast<off_t>(done - wholeLines(first, second, done));
+    off_t end = at - static_cast<off_t>(done - wholeLines(first, done));
     cutBack(fd, at, std::max(end, static_cast<off_t>(floor)));
   }
   failWithErrno(name, error);
@@ -156,7 +153,7 @@ void copyFileOver(const std::string& from, const std::string& to, const std::str
     }
     std::string_view bytes(block.data(), static_cast<size_t>(got));
     size_t done = writeOut(out, bytes, {}, error);
-    if (size_t whole = wholeLines(bytes, {}, done); whole > 0)
+    if (size_t whole = wholeLines(bytes, done); whole > 0)
       lineEnd = copied + static_cast<off_t>(whole);
     copied += static_cast<off_t>(done);
   }
