@@ -40,14 +40,16 @@
 //   descriptor (/dev/stdout, /dev/fd/N), on a regular file is written where
 //   the descriptor stands (appended where it appends, never emptied) in
 //   blocks of whole lines: the file holds whole lines up to the last write.
-// A regular file written where it stands holds whole lines also after a
-// failed write: it is cut back to its last whole line, never below what it
-// held before the run (output_writes_posix.h).
 // - kStream: standard output, a path that names an open descriptor, a pipe,
 //   a FIFO, a terminal or a device is written where it stands, each
 //   writeLine() handed to the system at once with one write, so that a
 //   reader sees whole lines as they come. The scanner gives such an output
 //   one line at a time; the other kinds may be given many at once.
+//
+// A regular file written where it stands (in place, or through a
+// descriptor) holds whole lines also after a failed write: it is cut back to
+// its last whole line, never below what it held before the run
+// (output_writes_posix.h: POSIX systems).
 //
 // On every failure the temporary file is removed, and an OutputFile
 // destroyed without a successful close() removes it too, so that a failing
