@@ -31,6 +31,10 @@
 //   temporary file over the output (another user's file in a sticky
 //   directory, a file mounted on its own), close() copies it over the output
 //   in place and removes it, after the same note.
+//   An output written or copied in place is locked while it is written (an
+//   advisory lock, from its opening on): a second run writing it in place at
+//   the same time fails at once, naming the output, and leaves it alone,
+//   rather than mix its cut with the first's.
 // - kDescriptorOnFile: standard output, or a path that names an open
 //   descriptor (/dev/stdout, /dev/fd/N, however spelt: /dev/fd//N,
 //   /proc/thread-self/fd/N, a link to one), on a regular file is written where

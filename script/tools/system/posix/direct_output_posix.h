@@ -2,7 +2,8 @@
 // temporary file (output_file_posix.cpp chooses them): standard output, a
 // device, a pipe, a terminal, a path that names an open descriptor
 // (/dev/stdout, /dev/fd/N, written through a copy of the descriptor, as
-// standard output is), and a regular file whose directory takes no new file.
+// standard output is), and a regular file whose directory takes no new file,
+// locked from its opening on (lockForTheRun).
 // A stream gets each line with one system call, a regular file blocks of
 // lines (output_writes_posix.h).
 

@@ -187,15 +187,17 @@ bool renameRefusedForTheFile(int error) {
   return error == EPERM || error == EBUSY || error == EXDEV;
 }
 
-// The complete temporary file is copied over the target, then removed. A
-// target that does not exist (any more) has no file to be written in place.
+// The complete temporary file is copied over the target, locked for the
+// copy, then removed. A target that does not exist (any more) has no file to
+// be written in place.
 void ReplacingOutputFile::copyOverTarget(int renameError) {
   struct stat info;
   if (!renameRefusedForTheFile(renameError) || ::stat(target_.c_str(), &info) != 0)
     failWithErrno(name(), renameError);
+  int out = openLockedInPlace(target_, name());
   kind_ = OutputKind::kFileRefusingRename;
   note(inPlaceNote(name(), std::string(way().note) + " (" + std::strerror(renameError) + ")"));
-  copyFileOver(temporary_, target_, name());
+  copyFileOver(temporary_, out, name());
   ::unlink(temporary_.c_str());
 }
 
