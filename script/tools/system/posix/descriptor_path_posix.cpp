@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <string_view>
 
 namespace {
 
@@ -24,16 +23,30 @@ std::optional<std::string> resolved(const std::string& path) {
   return std::string(buffer);
 }
 
-// Whether folder, resolved, lists this process's descriptors: it resolves
-// as /dev/fd does (fdescfs on macOS and the BSDs, a link to /proc/self/fd
-// on Linux) or as /proc/self/fd or /proc/thread-self/fd do (/proc/<pid>/fd,
-// /proc/<pid>/task/<tid>/fd), whatever its spelling.
+// Whether folder (its path up to a last '/') lists this process's
+// descriptors: spelt /dev/fd/ or /proc/self/fd/, known without a look (also
+// where /proc is not mounted), or resolving as /dev/fd does (fdescfs on
+// macOS and the BSDs, a link to /proc/self/fd on Linux) or as /proc/self/fd
+// or /proc/thread-self/fd do (/proc/<pid>/fd, /proc/<pid>/task/<tid>/fd).
 bool listsOwnDescriptors(const std::string& folder) {
+  if (folder == "/dev/fd/" || folder == "/proc/self/fd/")
+    return true;
+  std::optional<std::string> where = resolved(folder);
+  if (!where)
+    return false;
   for (const char* own : {"/dev/fd", "/proc/self/fd", "/proc/thread-self/fd"}) {
-    if (resolved(own) == folder)
+    if (resolved(own) == *where)
       return true;
   }
   return false;
+}
+
+// Whether folder (its path up to a last '/') is /dev, however spelt.
+bool isDevices(const std::string& folder) {
+  if (folder == "/dev/")
+    return true;
+  std::optional<std::string> where = resolved(folder);
+  return where && where == resolved("/dev");
 }
 
 }  // namespace
@@ -41,17 +54,11 @@ bool listsOwnDescriptors(const std::string& folder) {
 std::optional<int> namedDescriptor(const std::string& path) {
   size_t slash = path.rfind('/');
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  bool number = !name.empty() && name.size() <= kLongestNumber &&
-                name.find_first_not_of("0123456789") == std::string::npos;
-  if (!number && name != "stdout" && name != "stderr")
-    return std::nullopt;
-  std::optional<std::string> where = resolved(folder);
-  if (!where)
-    return std::nullopt;
-  if (!number)
-    return *where == resolved("/dev") ? std::optional<int>(name == "stdout" ? 1 : 2) : std::nullopt;
-  if (!listsOwnDescriptors(*where))
+  std::string folder = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+  if ((name == "stdout" || name == "stderr") && isDevices(folder))
+    return name == "stdout" ? STDOUT_FILENO : STDERR_FILENO;
+  if (name.empty() || name.size() > kLongestNumber ||
+      name.find_first_not_of("0123456789") != std::string::npos || !listsOwnDescriptors(folder))
     return std::nullopt;
   return std::stoi(name);
 }
