@@ -16,6 +16,8 @@
 //   STREAMTRIM_FAULT_STOP=1          the first write stops the process
 //                                    (SIGSTOP) before it writes: a test
 //                                    catches the run in its output pass
+//   STREAMTRIM_FAULT_STOP_ENDING=S   ...the first write to a file whose path
+//                                    ends in S (an output copied in place)
 //
 // ERRNO is a name: EPERM, EBUSY, EXDEV, EIO, EDQUOT, ENOSPC, EFBIG. Writes to
 // standard error (where streamtrim's messages go) are left alone and not
@@ -57,6 +59,14 @@ size_t sizeFrom(const char* text, size_t otherwise) {
   return text == nullptr ? otherwise : std::strtoull(text, nullptr, 10);
 }
 
+// The path of the file fd is open on.
+std::string pathOf(int fd) {
+  char link[4096];
+  std::string path = "/proc/self/fd/" + std::to_string(fd);
+  ssize_t size = ::readlink(path.c_str(), link, sizeof link - 1);
+  return std::string(link, static_cast<size_t>(std::max<ssize_t>(size, 0)));
+}
+
 struct Faults {
   size_t shortest = static_cast<size_t>(-1);  // the most a write hands over
   int writeError = 0;
@@ -64,9 +74,10 @@ struct Faults {
   int closeError = 0;
   int renameError = 0;
   const char* countPath = nullptr;
-  bool stop = false;   // before the next write
-  size_t written = 0;  // bytes written so far
-  size_t calls = 0;    // write calls so far
+  bool stop = false;                 // before the next write
+  const char* stopEnding = nullptr;  // ...to a file whose path ends so
+  size_t written = 0;                // bytes written so far
+  size_t calls = 0;                  // write calls so far
 
   Faults() {
     shortest = sizeFrom(std::getenv("STREAMTRIM_FAULT_SHORT"), shortest);
@@ -76,11 +87,12 @@ struct Faults {
     renameError = errnoNamed(std::getenv("STREAMTRIM_FAULT_RENAME"));
     countPath = std::getenv("STREAMTRIM_FAULT_COUNT");
     stop = std::getenv("STREAMTRIM_FAULT_STOP") != nullptr;
+    stopEnding = std::getenv("STREAMTRIM_FAULT_STOP_ENDING");
   }
 
-  // How much of a write of size bytes may go out: -1 when it fails.
-  ssize_t allowed(size_t size) {
-    if (stop) {
+  // How much of a write of size bytes to fd may go out: -1 when it fails.
+  ssize_t allowed(int fd, size_t size) {
+    if (stop && (stopEnding == nullptr || pathOf(fd).ends_with(stopEnding))) {
       stop = false;
       ::raise(SIGSTOP);
     }
@@ -110,10 +122,7 @@ Function real(const char* name) {
 // Whether fd is open on the file whose close is to fail.
 bool closeFails(int fd) {
   const char* ending = std::getenv("STREAMTRIM_FAULT_CLOSE_ENDING");
-  char link[4096];
-  std::string path = "/proc/self/fd/" + std::to_string(fd);
-  ssize_t size = ::readlink(path.c_str(), link, sizeof link - 1);
-  std::string file(link, static_cast<size_t>(std::max<ssize_t>(size, 0)));
+  std::string file = pathOf(fd);
   if (ending != nullptr)
     return file.ends_with(ending);
   return file.find(".streamtrim-") != std::string::npos;
@@ -138,7 +147,7 @@ extern "C" ssize_t write(int fd, const void* bytes, size_t size) {
   static auto realWrite = real<ssize_t (*)(int, const void*, size_t)>("write");
   if (fd == STDERR_FILENO)
     return realWrite(fd, bytes, size);
-  ssize_t allowed = faults().allowed(size);
+  ssize_t allowed = faults().allowed(fd, size);
   if (allowed < 0)
     return -1;
   ssize_t done = realWrite(fd, bytes, static_cast<size_t>(allowed));
@@ -155,7 +164,7 @@ extern "C" ssize_t writev(int fd, const struct iovec* parts, int count) {
   size_t size = 0;
   for (int i = 0; i < count; ++i)
     size += parts[i].iov_len;
-  ssize_t allowed = faults().allowed(size);
+  ssize_t allowed = faults().allowed(fd, size);
   if (allowed < 0)
     return -1;
   std::string joined;

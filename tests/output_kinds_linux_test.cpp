@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,20 @@ std::string errorLine(const std::string& subject, int error) {
 std::string inPlaceNote(const std::string& output, const std::string& reason) {
   return "streamtrim: " + output + ": note: written in place, as " + reason +
          "; an interrupted run leaves a partial file\n";
+}
+
+// Runs streamtrim with args through a shell that then becomes the run
+// (exec), its descriptor 3 closed: "$$" in the last argument is the run's own
+// process id.
+RunResult runByShell(const std::vector<std::string>& args, const RunOptions& options) {
+  std::vector<std::string> command = {"/bin/sh", "-c", "exec \"$@\" " + args.back() + " 3>&-",
+                                      "sh"};
+  std::istringstream emulator(emulatorPrefix());
+  for (std::string word; emulator >> word;)
+    command.push_back(word);
+  command.push_back(STREAMTRIM_BINARY);
+  command.insert(command.end(), args.begin(), args.end() - 1);
+  return runProgram(command.front(), command, options);
 }
 
 // While it lives, a write past bytes fails with EFBIG (SIGXFSZ ignored), as
@@ -91,6 +106,7 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
     bool locked = false;      // in locked/, a folder that takes no new file
     int flag = 0;             // in flagged/, a folder with this chattr flag
     int error = 0;            // the run fails so
+    bool shell = false;       // run by a shell (runByShell): "$$" is its pid, descriptor 3 closed
   };
   const std::string log = copiedLog(3000);
   // Longer than the cut: a file written in place must be emptied first.
@@ -130,10 +146,38 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
        .to = To::kAppended, .holder = "all.txt", .sameFile = true},
       {.name = "a link to /dev/stdout appended to a file", .output = "link", .to = To::kAppended,
        .prepare = symlinkTo("/dev/stdout", "link"), .holder = "all.txt", .sameFile = true},
+      // Every spelling of descriptor 1 is that descriptor ("$$": the run's own
+      // process id).
+      {.name = "/dev/fd//1 appended to a file", .output = "/dev/fd//1", .to = To::kAppended,
+       .holder = "all.txt", .sameFile = true},
+      {.name = "/dev/fd/./1 appended to a file", .output = "/dev/fd/./1", .to = To::kAppended,
+       .holder = "all.txt", .sameFile = true},
+      {.name = "/proc/thread-self/fd/1 appended to a file", .output = "/proc/thread-self/fd/1",
+       .to = To::kAppended, .holder = "all.txt", .sameFile = true},
+      {.name = "/proc/<own pid>/fd/1 appended to a file", .output = "/proc/$$/fd/1",
+       .to = To::kAppended, .holder = "all.txt", .sameFile = true, .shell = true},
+      {.name = "a link to /dev/fd//1 appended to a file", .output = "link", .to = To::kAppended,
+       .prepare = symlinkTo("/dev/fd//1", "link"), .holder = "all.txt", .sameFile = true},
       {.name = "standard output to a pipe", .place = Place::kStdout},
       {.name = "/dev/fd/1 to a pipe", .output = "/dev/fd/1", .place = Place::kStdout},
       {.name = "/proc/self/fd/1 to a pipe", .output = "/proc/self/fd/1", .place = Place::kStdout},
+      {.name = "/dev/fd//1 to a pipe", .output = "/dev/fd//1", .place = Place::kStdout},
+      {.name = "/dev/fd/./1 to a pipe", .output = "/dev/fd/./1", .place = Place::kStdout},
+      {.name = "/proc/thread-self/fd/1 to a pipe", .output = "/proc/thread-self/fd/1",
+       .place = Place::kStdout},
+      {.name = "/proc/<own pid>/fd/1 to a pipe", .output = "/proc/$$/fd/1", .place = Place::kStdout,
+       .shell = true},
+      {.name = "a link to /proc/thread-self/fd/1 to a pipe", .output = "link",
+       .prepare = symlinkTo("/proc/thread-self/fd/1", "link"), .place = Place::kStdout},
+      // Near misses: named as a descriptor is, in a folder that lists none.
+      {.name = "a file named 1", .output = "1", .holder = "1"},
+      {.name = "a file named stdout", .output = "stdout", .holder = "stdout"},
       {.name = "a descriptor that is not open", .output = "/dev/fd/9", .error = EBADF},
+      // Not the descriptor the run's own input log takes.
+      {.name = "descriptor 3, which the caller did not open", .output = "/dev/fd/3",
+       .error = EBADF, .shell = true},
+      {.name = "/dev/fd/ with no number", .output = "/dev/fd/", .error = EISDIR},
+      {.name = "/proc/self/fd/ with no number", .output = "/proc/self/fd/", .error = EISDIR},
       {.name = "/dev/stderr to a pipe", .output = "/dev/stderr", .place = Place::kStderr},
       {.name = "a device", .output = kNullDevice, .place = Place::kNowhere},
       {.name = "an absolute link to an existing file", .output = "out.log",
@@ -192,7 +236,7 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
     RunResult run;
     {
       Faults counting(FaultSettings{{"COUNT", dir.file("count")}});
-      run = runStreamtrim(args, options);
+      run = row.shell ? runByShell(args, options) : runStreamtrim(args, options);
     }
     locked.reset();
     flagged.reset();

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "injected_faults_linux.h"
+#include "locked_directory_linux.h"
 #include "stream_log.h"
 #include "test_support.h"
 
@@ -272,6 +273,62 @@ TEST(OutputReplacement, ConcurrentRunsLeaveOneCompleteCut) {
   EXPECT_EQ(waitForExit(pid), 0);
   EXPECT_TRUE(readFile(dir.file("out.log")) == first);  // no diff of megabytes
   EXPECT_EQ(temporaryFiles(dir.path()), std::vector<std::string>{});
+}
+
+// Two runs writing one output in place at once (its folder takes no new
+// file, or the system refuses the rename, injected, so that the cut is
+// copied over it): the first is stopped at its first write to the output;
+// the second, whose cut is longer, fails at once with one line naming the
+// output, and leaves it alone; the first then ends with its whole cut, not
+// mixed with the second's.
+TEST(OutputReplacement, ConcurrentRunsInPlaceFailTheSecond) {
+  SKIP_WITHOUT_FAULT_LIBRARY();
+  struct Row {
+    const char* name;
+    FaultSettings faults;  // both runs'
+    bool lockedFolder;
+  };
+  const std::vector<Row> rows = {
+      {"a folder that takes no new file", {}, true},
+      {"a refused rename, copied over", {{"RENAME", "EPERM"}}, false},
+  };
+  const std::string& first = copiedLog(3000);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    writeFile(dir.file("first.log"), first);
+    writeFile(dir.file("second.log"), copiedLog(4000));
+    createDirectory(dir.file("folder"));
+    const std::string out = dir.file("folder/out.log");
+    writeFile(out, kOldOutput);
+    std::optional<LockedDirectory> locked;
+    if (row.lockedFolder && !locked.emplace(dir.file("folder")).locked())
+      continue;  // this file system cannot lock a directory
+    FaultSettings stopping = row.faults;
+    stopping.insert(stopping.end(), {{"STOP", "1"}, {"STOP_ENDING", "/out.log"}});
+    int pid = -1;
+    {
+      Faults injected(stopping);
+      pid = start(dir, {dir.file("first.log"), out});
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+    ASSERT_TRUE(WIFSTOPPED(status)) << "the first run ended, status " << status;
+    RunResult second;
+    {
+      Faults injected(row.faults);
+      second = runStreamtrim({dir.file("second.log"), out});
+    }
+    ::kill(pid, SIGCONT);
+    EXPECT_EQ(waitForExit(pid), 0);
+    locked.reset();
+    EXPECT_EQ(second.status, 1);
+    EXPECT_EQ(second.err, "streamtrim: " + out +
+                              ": another run is writing it in place (it is locked); try again "
+                              "once that run has ended\n");
+    EXPECT_TRUE(readFile(out) == first) << readFile(out).size() << " bytes";  // no diff
+    EXPECT_EQ(temporaryFiles(dir.file("folder")), std::vector<std::string>{});
+  }
 }
 
 // A file's extended attributes, its ACL (system.posix_acl_access) among

@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "streamtrim: %s\n", line.c_str());
   };
   try {
+    refuseUnopenedDescriptor(outputname);
     trimLog({[&] { return openInputFile(inputname); }, [&] { return openOutputFile(outputname); }},
             progress, note);
   } catch (const BrokenPipe& failure) {

@@ -36,8 +36,13 @@
 //   temporary file over the output (another user's file in a sticky
 //   directory, a file mounted on its own), close() copies it over the output
 //   in place and removes it, after the same note.
+//   An output written or copied in place is locked while it is written (an
+//   advisory lock, from its opening on): a second run writing it in place at
+//   the same time fails at once, naming the output, and leaves it alone,
+//   rather than mix its cut with the first's.
 // - kDescriptorOnFile: standard output, or a path that names an open
-//   descriptor (/dev/stdout, /dev/fd/N), on a regular file is written where
+//   descriptor (/dev/stdout, /dev/fd/N, however spelt: /dev/fd//N,
+//   /proc/thread-self/fd/N, a link to one), on a regular file is written where
 //   the descriptor stands (appended where it appends, never emptied) in
 //   blocks of whole lines: the file holds whole lines up to the last write.
 // - kStream: standard output, a path that names an open descriptor, a pipe,
@@ -189,5 +194,14 @@ inline constexpr char kStandardOutputName[] = "standard output";
 // not yet emptied (see begin()). Throws a Failure naming the output when it
 // cannot be opened or its temporary file cannot be created.
 std::unique_ptr<OutputFile> openOutputFile(const std::string& path);
+
+// Throws a Failure naming the output ("Bad file descriptor") when path names
+// a descriptor (/dev/fd/N, however spelt) that the caller did not hand over
+// open. Called before the tool opens any file of its own: the tool's files
+// take the lowest free numbers, so that such a descriptor would later be
+// found open on the tool's own input. Every other failure of the path is
+// openOutputFile()'s to report. Nothing to check where no path names a
+// descriptor (Windows).
+void refuseUnopenedDescriptor(const std::string& path);
 
 #endif  // STREAMTRIM_OUTPUT_FILE_H

@@ -25,6 +25,14 @@ DirectOutputFile::DirectOutputFile(const std::string& path, OutputKind inPlace)
   if (fd_ < 0)
     failWithErrno(name(), errno);
   learnKind();
+  if (way().method != Method::kInPlace)
+    return;
+  try {
+    lockForTheRun(fd_, name());
+  } catch (...) {
+    ::close(fd_);
+    throw;
+  }
 }
 
 DirectOutputFile::DirectOutputFile(const std::string& path, int fd)

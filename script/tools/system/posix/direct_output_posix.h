@@ -3,8 +3,9 @@
 // device, a pipe, a terminal, a path that names an open descriptor
 // (/dev/stdout, /dev/fd/N, written through a copy of the descriptor, as
 // standard output is), and a regular file whose directory takes no new file
-// or is append-only. A stream gets each line with one system call, a regular
-// file blocks of lines (output_writes_posix.h).
+// or is append-only, locked from its opening on (lockForTheRun). A stream
+// gets each line with one system call, a regular file blocks of lines
+// (output_writes_posix.h).
 
 #ifndef STREAMTRIM_DIRECT_OUTPUT_POSIX_H
 #define STREAMTRIM_DIRECT_OUTPUT_POSIX_H

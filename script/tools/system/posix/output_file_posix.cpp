@@ -11,9 +11,10 @@
 // replaces another) still holds one or the other; elsewhere the cut can
 // always be made again from the log, which is never modified.
 //
-// A path that names an open descriptor (/dev/stdout, /dev/fd/N) is not
-// opened afresh, which would empty or replace the file behind it (or fail,
-// for a pipe on Linux): the descriptor is written, as standard output is.
+// A path that names an open descriptor (/dev/stdout, /dev/fd/N, however
+// spelt: descriptor_path_posix.h) is not opened afresh, which would empty or
+// replace the file behind it (or fail, for a pipe on Linux): the descriptor
+// is written, as standard output is.
 //
 // Here the output's kind is chosen and the replacement made; the outputs
 // written where they stand are direct_output_posix.h's, the writes
@@ -34,14 +35,12 @@
 #include "system/file_attributes.h"
 #include "system/interruption.h"
 #include "system/output_file.h"
+#include "system/posix/descriptor_path_posix.h"
 #include "system/posix/direct_output_posix.h"
 #include "system/posix/interruption_posix.h"
 #include "system/posix/output_writes_posix.h"
 
 namespace {
-
-// Links followed before the path is taken for a loop, as the system does.
-constexpr int kMostLinks = 40;
 
 // The longest file name most file systems take (NAME_MAX), and what the
 // temporary file's name adds to the output's: a dot, the mark and six
@@ -210,70 +209,18 @@ bool renameRefusedForTheFile(int error) {
   return error == EPERM || error == EBUSY || error == EXDEV;
 }
 
-// The complete temporary file is copied over the target, then removed. A
-// target that does not exist (any more) has no file to be written in place.
+// The complete temporary file is copied over the target, locked for the
+// copy, then removed. A target that does not exist (any more) has no file to
+// be written in place.
 void ReplacingOutputFile::copyOverTarget(int renameError) {
   struct stat info;
   if (!renameRefusedForTheFile(renameError) || ::stat(target_.c_str(), &info) != 0)
     failWithErrno(name(), renameError);
+  int out = openLockedInPlace(target_, name());
   kind_ = OutputKind::kFileRefusingRename;
   note(inPlaceNote(name(), std::string(way().note) + " (" + std::strerror(renameError) + ")"));
-  copyFileOver(temporary_, target_, name());
+  copyFileOver(temporary_, out, name());
   ::unlink(temporary_.c_str());
-}
-
-// The descriptor that path names as the system's own names for open
-// descriptors (/dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N), if it
-// names one. Opening such a path would open the file behind the descriptor
-// afresh, or fail for a pipe: the descriptor itself is written instead.
-std::optional<int> namedDescriptor(const std::string& path) {
-  if (path == "/dev/stdout")
-    return STDOUT_FILENO;
-  if (path == "/dev/stderr")
-    return STDERR_FILENO;
-  for (std::string_view prefix : {"/dev/fd/", "/proc/self/fd/"}) {
-    if (!path.starts_with(prefix) || path.size() == prefix.size() ||
-        path.size() > prefix.size() + 9)
-      continue;
-    std::string_view digits = std::string_view(path).substr(prefix.size());
-    if (digits.find_first_not_of("0123456789") != std::string_view::npos)
-      return std::nullopt;
-    return std::stoi(std::string(digits));
-  }
-  return std::nullopt;
-}
-
-// The path with every symbolic link on its end followed: the file a write
-// through the path would reach, which may not exist yet, or a name of an
-// open descriptor (namedDescriptor), which is not followed. info is filled
-// when a file exists there.
-std::string followLinks(const std::string& path, struct stat& info, bool& exists) {
-  std::string target = path;
-  for (int links = 0; links <= kMostLinks; ++links) {
-    if (namedDescriptor(target))
-      return target;
-    if (::lstat(target.c_str(), &info) != 0) {
-      if (errno != ENOENT)
-        failWithErrno(path, errno);
-      exists = false;
-      return target;
-    }
-    if (!S_ISLNK(info.st_mode)) {
-      exists = true;
-      return target;
-    }
-    std::string link(static_cast<size_t>(info.st_size > 0 ? info.st_size : 4096) + 1, '\0');
-    ssize_t size = ::readlink(target.c_str(), link.data(), link.size());
-    if (size < 0)
-      failWithErrno(path, errno);
-    link.resize(static_cast<size_t>(size));
-    size_t slash = target.rfind('/');
-    if (link.front() == '/' || slash == std::string::npos)
-      target = link;
-    else
-      target = target.substr(0, slash + 1) + link;
-  }
-  failWithErrno(path, ELOOP);
 }
 
 // The directory that holds the file at path.
@@ -307,7 +254,9 @@ std::unique_ptr<OutputFile> openOutputFile(const std::string& path) {
     return std::make_unique<DirectOutputFile>();
   struct stat info;
   bool exists = false;
-  std::string target = followLinks(path, info, exists);
+  std::string target;
+  if (int error = followLinks(path, target, info, exists))
+    failWithErrno(path, error);
   if (std::optional<int> fd = namedDescriptor(target))
     return std::make_unique<DirectOutputFile>(path, *fd);
   if (exists && !S_ISREG(info.st_mode))
@@ -326,4 +275,15 @@ std::unique_ptr<OutputFile> openOutputFile(const std::string& path) {
   if (!directoryRefusesNewFiles(error))
     failWithErrno(path, error);
   return std::make_unique<DirectOutputFile>(path);
+}
+
+void refuseUnopenedDescriptor(const std::string& path) {
+  struct stat info;
+  bool exists = false;
+  std::string target;
+  if (path.empty() || followLinks(path, target, info, exists) != 0)
+    return;  // openOutputFile() reports what stops it
+  std::optional<int> fd = namedDescriptor(target);
+  if (fd && ::fcntl(*fd, F_GETFD) == -1)
+    failWithErrno(path, errno);
 }

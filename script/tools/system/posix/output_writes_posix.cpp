@@ -1,6 +1,7 @@
 #include "system/posix/output_writes_posix.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -127,16 +128,40 @@ void BlockWriter::flush(int fd, const std::string& name) {
   block_.clear();
 }
 
+void lockForTheRun(int fd, const std::string& name) {
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR)
+      continue;
+    if (errno == EWOULDBLOCK)
+      throw Failure(name,
+                    "another run is writing it in place (it is locked); try again once "
+                    "that run has ended");
+    failWithErrno(name, errno);
+  }
+}
+
+int openLockedInPlace(const std::string& path, const std::string& name) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0)
+    failWithErrno(name, errno);
+  try {
+    lockForTheRun(fd, name);
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  return fd;
+}
+
 // The file copied is the cut, whole lines, read in blocks that end anywhere:
 // the copy's last line end is counted across them.
-void copyFileOver(const std::string& from, const std::string& to, const std::string& name) {
+void copyFileOver(const std::string& from, int out, const std::string& name) {
   int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0)
-    failWithErrno(name, errno);
-  int out = ::open(to.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
-  if (out < 0) {
+  if (in < 0 || ::ftruncate(out, 0) != 0) {
     int error = errno;
-    ::close(in);
+    if (in >= 0)
+      ::close(in);
+    ::close(out);
     failWithErrno(name, error);
   }
   std::vector<char> block(BlockWriter::kBlock);

@@ -50,9 +50,22 @@ class BlockWriter {
   uint64_t floor_;
 };
 
-// Copies the file at from over the existing file at to in place (emptied
-// first, keeping its identity, links, owner and permissions), cut back to
-// its last whole line when a write fails.
-void copyFileOver(const std::string& from, const std::string& to, const std::string& name);
+// Takes the lock of an output written in place, held until fd is closed: an
+// advisory lock (flock) on the file, so that a second run writing the same
+// output in place fails at once, before it empties the file, instead of
+// writing over the first run's cut at its own offsets (the later cut, then
+// zero bytes, then the earlier cut's tail). A replacement needs none: its
+// rename is atomic. Throws a Failure naming the output when another holds
+// the lock, or the system cannot lock the file.
+void lockForTheRun(int fd, const std::string& name);
+
+// Opens the existing file at path for writing in place, not emptied yet,
+// and locks it (lockForTheRun). Returns its descriptor.
+int openLockedInPlace(const std::string& path, const std::string& name);
+
+// Copies the file at from over the file open (and locked) at out in place:
+// emptied first, keeping its identity, links, owner and permissions, and cut
+// back to its last whole line when a write fails. Closes out.
+void copyFileOver(const std::string& from, int out, const std::string& name);
 
 #endif  // STREAMTRIM_OUTPUT_WRITES_POSIX_H

@@ -265,3 +265,5 @@ std::unique_ptr<OutputFile> openOutputFile(const std::string& path) {
     failWithSystemError(path, error);
   return std::make_unique<DirectOutputFile>(path);
 }
+
+void refuseUnopenedDescriptor(const std::string&) {}
