@@ -79,7 +79,7 @@ struct FileSizeLimit {
 // naming the output, and no file made.
 TEST(OutputKinds, EachKindIsWrittenItsWay) {
   enum class Place { kFile, kStdout, kStderr, kNowhere };
-  enum class To { kPipe, kFile, kAppended };  // where the run's standard output goes
+  enum class To { kPipe, kFile, kAppended, kNull };  // where the run's standard output goes
   struct Row {
     const char* name;
     std::string output = "";  // the argument, if any: under the folder unless absolute
@@ -89,6 +89,7 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
     std::string holder = "";  // for Place::kFile, the file under the folder that holds the cut
     bool sameFile = false;    // the holder is the file it was before the run
     bool locked = false;      // in locked/, a folder that takes no new file
+    bool blocks = false;      // written in blocks, though not to a file that holds the cut
     int error = 0;            // the run fails so
   };
   const std::string log = copiedLog(3000);
@@ -125,7 +126,14 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
       {.name = "/proc/self/fd/1 to a pipe", .output = "/proc/self/fd/1", .place = Place::kStdout},
       {.name = "a descriptor that is not open", .output = "/dev/fd/9", .error = EBADF},
       {.name = "/dev/stderr to a pipe", .output = "/dev/stderr", .place = Place::kStderr},
-      {.name = "a device", .output = kNullDevice, .place = Place::kNowhere},
+      // /dev/null discards: blocks, as to a file; any other device gets each line.
+      {.name = "/dev/null", .output = kNullDevice, .place = Place::kNowhere, .blocks = true},
+      {.name = "a link to /dev/null", .output = "link", .prepare = symlinkTo(kNullDevice, "link"),
+       .place = Place::kNowhere, .blocks = true},
+      {.name = "standard output to /dev/null", .to = To::kNull, .place = Place::kNowhere,
+       .blocks = true},
+      {.name = "/dev/zero, a device that is not /dev/null", .output = "/dev/zero",
+       .place = Place::kNowhere},
       {.name = "an absolute link to an existing file", .output = "out.log",
        .prepare = [&](const TempDir& d) {
          existing("target.log")(d);
@@ -163,6 +171,8 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
     }
     if (row.to == To::kFile)
       options.stdoutPath = dir.file("out.txt");
+    if (row.to == To::kNull)
+      options.stdoutPath = kNullDevice;
     std::optional<LockedDirectory> locked;
     if (row.locked && !locked.emplace(dir.file("locked")).locked())
       continue;  // this file system cannot lock a directory
@@ -206,7 +216,7 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
     EXPECT_EQ(temporaryFiles(dir), std::vector<std::string>{});
     if (kFaultLibrary != nullptr) {
       int writes = std::stoi(readFile(dir.file("count")));
-      if (row.place == Place::kFile) {
+      if (row.place == Place::kFile || row.blocks) {
         EXPECT_LE(writes, 3);  // 150 KB in 1 MiB blocks
       } else {
         EXPECT_GE(writes, 3000);
