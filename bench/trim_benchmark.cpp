@@ -350,6 +350,7 @@ struct CopyResult {
   uint64_t bytes, lines;
   double trimSeconds, cpSeconds;
   double stdoutSeconds, catSeconds;       // standard output redirected to a file
+  double nullSeconds, catNullSeconds;     // the cut to /dev/null, as a dry run writes it
   double inPlaceSeconds, replaceSeconds;  // -1 where no folder could be locked
   long peakKiB;
 };
@@ -389,7 +390,7 @@ CopyResult measureCopied(const LogFile& file, int runs) {
   std::string log = cachedLog(file);
   std::string out = log + ".trimmed";
   std::string copy = log + ".copied";
-  CopyResult result{file.label, fileSize(log), countLines(log), 0, 0, 0, 0, -1, -1, 0};
+  CopyResult result{file.label, fileSize(log), countLines(log), 0, 0, 0, 0, 0, 0, -1, -1, 0};
   std::vector<Measured> m =
       alternate(file.label, "copy", log,
                 {{"streamtrim", {streamtrimBinary, log, out}}, {"cp", {kCp, log, copy}}}, runs);
@@ -406,6 +407,12 @@ CopyResult measureCopied(const LogFile& file, int runs) {
     die(out, "not a copy of the log: some of it was cut");
   result.stdoutSeconds = m[0].seconds;
   result.catSeconds = m[1].seconds;
+  m = alternate(file.label, "/dev/null", log,
+                {{"streamtrim /dev/null", {streamtrimBinary, log, "/dev/null"}},
+                 {"cat > /dev/null", {kCat, log}}},
+                runs);
+  result.nullSeconds = m[0].seconds;
+  result.catNullSeconds = m[1].seconds;
   std::remove(out.c_str());
   std::remove(copy.c_str());
 
@@ -533,6 +540,9 @@ void printCopied(const CopyResult& r, int runs) {
   std::printf("%-16s %11s %11s %10s %10s %7s\n", "", "", "", "stdout>file", "cat>file", "ratio");
   std::printf("%-16s %11s %11s %8.3f s %8.3f s %7.2f\n", "", "", "", r.stdoutSeconds, r.catSeconds,
               r.stdoutSeconds / r.catSeconds);
+  std::printf("%-16s %11s %11s %10s %10s %7s\n", "", "", "", "/dev/null", "cat>null", "ratio");
+  std::printf("%-16s %11s %11s %8.3f s %8.3f s %7.2f\n", "", "", "", r.nullSeconds,
+              r.catNullSeconds, r.nullSeconds / r.catNullSeconds);
   if (r.inPlaceSeconds < 0) {
     std::printf("in place: not measured, no folder could be locked against new files here\n");
     return;

@@ -8,13 +8,18 @@
 #                              run time (2, sizes known when compiling, where
 #                              the compiler lacks __builtin_dynamic_object_size)
 #   -fstack-clash-protection   no stack growth that jumps over the guard page
-#   -fcf-protection            (x86-64) the control-flow marks of Intel CET
+#   -fcf-protection            (x86-64) the control-flow marks of Intel CET:
+#                              ENDBR64 in the tool's functions only, for the
+#                              static programs lack the IBT and SHSTK
+#                              properties (Debian's static C library has
+#                              neither, so the linker drops them)
 #   -Wl,-z,relro,-z,now        relocations done at start-up, then read-only
 #
 # The flags go to streamtrim_core, whose users (the checker's code, both
 # programs, the tests) take them; the link options to the two programs.
 # .ci/check-packages reads the programs and fails when one lacks RELRO,
-# immediate binding or the stack protector.
+# immediate binding, the stack protector or ENDBR64, or carries IBT or SHSTK
+# (which the developer's guide says it does not).
 include(CheckCXXCompilerFlag)
 include(CheckCXXSourceCompiles)
 

@@ -28,10 +28,12 @@ include(GNUInstallDirs)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
+# The release workflow gives both (through .ci/build-release): the repository
+# it builds from and the maintainer its repository names. The defaults are
+# placeholders, for builds no release makes.
 set(STREAMTRIM_PACKAGE_MAINTAINER
     "streamtrim maintainers <maintainers@users.noreply.c-seed-04ab61d2.example>"
     CACHE STRING "Maintainer named in the packages")
-# The release workflow gives the repository it builds from.
 set(STREAMTRIM_HOMEPAGE "https://c-seed-04ab61d2.example/streamtrim/streamtrim"
     CACHE STRING "The project's home, named in the packages (the RPM's URL, the .deb's Homepage)")
 set(CPACK_RPM_PACKAGE_RELEASE 1)
@@ -100,6 +102,10 @@ else()
   endforeach()
   add_custom_target(man_pages ALL DEPENDS ${man_files})
   install(FILES ${man_files} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+if(STREAMTRIM_STATIC AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  include(${CMAKE_CURRENT_LIST_DIR}/package_c_library.cmake)
 endif()
 
 set(CPACK_PACKAGE_NAME streamtrim)

@@ -11,6 +11,17 @@
 # GNU tar (Linux) and bsdtar (macOS, the BSDs) both take the list of entries
 # and the owner; the modes are set on the staged files first, for bsdtar has
 # no option to set them.
+#
+# A .deb's ar members get the modes cpack's umask gives them: made under
+# another umask than 022, it is not the release's bytes (.ci/build-release
+# sets 022), which is said.
+if(CPACK_GENERATOR STREQUAL "DEB")
+  execute_process(COMMAND sh -c umask OUTPUT_VARIABLE umask OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT umask STREQUAL "0022")
+    message(WARNING "cpack ran under umask ${umask}: the .deb's members have its modes, and its "
+                    "bytes differ from a build under umask 022 (.ci/build-release sets 022)")
+  endif()
+endif()
 if(NOT CPACK_GENERATOR STREQUAL "TGZ")
   return()
 endif()

@@ -94,7 +94,7 @@ struct FileSizeLimit {
 // naming the output, and no file made.
 TEST(OutputKinds, EachKindIsWrittenItsWay) {
   enum class Place { kFile, kStdout, kStderr, kNowhere };
-  enum class To { kPipe, kFile, kAppended };  // where the run's standard output goes
+  enum class To { kPipe, kFile, kAppended, kNull };  // where the run's standard output goes
   struct Row {
     const char* name;
     std::string output = "";  // the argument, if any: under the folder unless absolute
@@ -105,6 +105,7 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
     bool sameFile = false;    // the holder is the file it was before the run
     bool locked = false;      // in locked/, a folder that takes no new file
     int flag = 0;             // in flagged/, a folder with this chattr flag
+    bool blocks = false;      // written in blocks, though not to a file that holds the cut
     int error = 0;            // the run fails so
     bool shell = false;       // run by a shell (runByShell): "$$" is its pid, descriptor 3 closed
   };
@@ -179,7 +180,14 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
       {.name = "/dev/fd/ with no number", .output = "/dev/fd/", .error = EISDIR},
       {.name = "/proc/self/fd/ with no number", .output = "/proc/self/fd/", .error = EISDIR},
       {.name = "/dev/stderr to a pipe", .output = "/dev/stderr", .place = Place::kStderr},
-      {.name = "a device", .output = kNullDevice, .place = Place::kNowhere},
+      // /dev/null discards: blocks, as to a file; any other device gets each line.
+      {.name = "/dev/null", .output = kNullDevice, .place = Place::kNowhere, .blocks = true},
+      {.name = "a link to /dev/null", .output = "link", .prepare = symlinkTo(kNullDevice, "link"),
+       .place = Place::kNowhere, .blocks = true},
+      {.name = "standard output to /dev/null", .to = To::kNull, .place = Place::kNowhere,
+       .blocks = true},
+      {.name = "/dev/zero, a device that is not /dev/null", .output = "/dev/zero",
+       .place = Place::kNowhere},
       {.name = "an absolute link to an existing file", .output = "out.log",
        .prepare = [&](const TempDir& d) {
          existing("target.log")(d);
@@ -219,6 +227,8 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
     }
     if (row.to == To::kFile)
       options.stdoutPath = dir.file("out.txt");
+    if (row.to == To::kNull)
+      options.stdoutPath = kNullDevice;
     std::optional<LockedDirectory> locked;
     std::optional<FlaggedDirectory> flagged;
     if ((row.locked && !locked.emplace(dir.file("locked")).locked()) ||
@@ -269,7 +279,7 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
     EXPECT_EQ(temporaryFiles(dir), std::vector<std::string>{});
     if (kFaultLibrary != nullptr) {
       int writes = std::stoi(readFile(dir.file("count")));
-      if (row.place == Place::kFile) {
+      if (row.place == Place::kFile || row.blocks) {
         EXPECT_LE(writes, 3);  // 150 KB in 1 MiB blocks
       } else {
         EXPECT_GE(writes, 3000);

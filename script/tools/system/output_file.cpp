@@ -16,6 +16,7 @@ constexpr struct {
      {Method::kInPlace, true, "the system refuses to rename a file over it"}},
     {OutputKind::kDescriptorOnFile, {Method::kAsItIs, true, nullptr}},
     {OutputKind::kStream, {Method::kAsItIs, false, nullptr}},
+    {OutputKind::kDiscarding, {Method::kAsItIs, true, nullptr}},
 };
 
 }  // namespace

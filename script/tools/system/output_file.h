@@ -50,6 +50,9 @@
 //   writeLine() handed to the system at once with one write, so that a
 //   reader sees whole lines as they come. The scanner gives such an output
 //   one line at a time; the other kinds may be given many at once.
+// - kDiscarding: the null device (/dev/null, however reached), where
+//   benchmarks and dry runs send the cut: no reader waits for its lines, so
+//   it is written in blocks, as a file is.
 //
 // A regular file written where it stands (in place, or through a
 // descriptor) holds whole lines also after a failed write: it is cut back to
@@ -91,6 +94,7 @@ enum class OutputKind {
   kFileRefusingRename,      // a regular file the system refuses to rename a file over
   kDescriptorOnFile,        // standard output or a named descriptor, on a regular file
   kStream,                  // a pipe, a FIFO, a terminal or a device, named or standard output
+  kDiscarding,              // the null device, named or standard output
 };
 
 // How the cut reaches the output path.

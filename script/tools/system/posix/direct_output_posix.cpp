@@ -7,6 +7,18 @@
 
 #include "system/failure.h"
 
+namespace {
+
+// Whether info is the null device's: a character device with /dev/null's
+// device number, whatever the path or descriptor that reached it.
+bool isNullDevice(const struct stat& info) {
+  struct stat null;
+  return S_ISCHR(info.st_mode) && ::stat("/dev/null", &null) == 0 && S_ISCHR(null.st_mode) &&
+         null.st_rdev == info.st_rdev;
+}
+
+}  // namespace
+
 void refuseIfSame(const struct stat& info, const FileStamp& input, const std::string& name) {
   FileStamp output;
   output.volume = static_cast<uint64_t>(info.st_dev);
@@ -83,7 +95,9 @@ void DirectOutputFile::learnKind() {
   struct stat info;
   if (::fstat(fd_, &info) != 0)
     failWithErrno(name(), errno);
-  if (!S_ISREG(info.st_mode))
+  if (isNullDevice(info))
+    kind_ = OutputKind::kDiscarding;
+  else if (!S_ISREG(info.st_mode))
     kind_ = OutputKind::kStream;
   else if (named_ && !descriptor_)
     kind_ = inPlace_;
