@@ -190,11 +190,11 @@ struct ResourceLimit {
 };
 
 // A run stopped at its first write (the fault library's SIGSTOP) gets a
-// signal there. Every signal that ends it is what its parent sees end it (no
-// exit status: only so does a fault's default action dump core), the real-time
-// signals from the first to the last among them; it leaves the previous
-// output, and none a temporary file but SIGKILL, which cannot be caught: it may leave
-// one, with the name the README gives. A signal ignored when the run starts
+// signal there. Every signal that ends it, the real-time signals from the
+// first to the last among them, is what its parent sees end it (no exit
+// status: only so does a fault's default action dump core); it leaves the
+// previous output, and none a temporary file but SIGKILL, which cannot be
+// caught: it may leave one, with the name the README gives. A signal ignored when the run starts
 // stays ignored, and so is SIGXFSZ: the run then writes its cut, or fails on
 // the file-size limit (not started stopped). SIGABRT: a sanitizer keeps its
 // own handler of SIGSEGV. A core dump is not wanted here.
@@ -399,6 +399,9 @@ TEST(OutputReplacement, OutputKeepsItsLinksModeOwnerAndAttributes) {
        .attribute = "user.comment"},
       {.name = "no ACL in a directory with a default ACL", .mode = 0640, .owner = 0,
        .folder = Folder::kDefaultAcl},
+      // The replacement takes an ACL of as many entries from the folder.
+      {.name = "an ACL in a directory with a default ACL", .mode = 0640, .owner = 0,
+       .acl = "u:4321:r", .folder = Folder::kDefaultAcl},
       {.name = "nobody's set-user-ID with an ACL", .mode = 04750, .owner = kNobody,
        .group = kNobody, .acl = "u:4321:r", .byNobody = true},
       {.name = "nobody's set-group-ID of group 0", .mode = 02664, .owner = kNobody,
