@@ -1,7 +1,7 @@
 // Faults no real file makes on demand, for the end-to-end tests of the
 // output (output_kinds_linux_test.cpp): loaded into the built streamtrim
-// with LD_PRELOAD (Linux), it stands in for write(), writev(), close() and
-// rename() as its environment says:
+// with LD_PRELOAD (Linux), it stands in for write(), writev(), pread(),
+// close() and rename() as its environment says:
 //
 //   STREAMTRIM_FAULT_SHORT=N         each write hands over at most N bytes
 //   STREAMTRIM_FAULT_WRITE=ERRNO     writes fail with ERRNO once
@@ -18,6 +18,9 @@
 //                                    catches the run in its output pass
 //   STREAMTRIM_FAULT_STOP_ENDING=S   ...the first write to a file whose path
 //                                    ends in S (an output copied in place)
+//   STREAMTRIM_FAULT_STOP_READ=1     the first pread() stops the process
+//                                    before it reads: a test catches the
+//                                    run in its first pass, the log open
 //
 // ERRNO is a name: EPERM, EBUSY, EXDEV, EIO, EDQUOT, ENOSPC, EFBIG. Writes to
 // standard error (where streamtrim's messages go) are left alone and not
@@ -76,6 +79,7 @@ struct Faults {
   const char* countPath = nullptr;
   bool stop = false;                 // before the next write
   const char* stopEnding = nullptr;  // ...to a file whose path ends so
+  bool stopRead = false;             // before the next pread()
   size_t written = 0;                // bytes written so far
   size_t calls = 0;                  // write calls so far
 
@@ -88,6 +92,7 @@ struct Faults {
     countPath = std::getenv("STREAMTRIM_FAULT_COUNT");
     stop = std::getenv("STREAMTRIM_FAULT_STOP") != nullptr;
     stopEnding = std::getenv("STREAMTRIM_FAULT_STOP_ENDING");
+    stopRead = std::getenv("STREAMTRIM_FAULT_STOP_READ") != nullptr;
   }
 
   // How much of a write of size bytes to fd may go out: -1 when it fails.
@@ -176,6 +181,28 @@ extern "C" ssize_t writev(int fd, const struct iovec* parts, int count) {
   if (done > 0)
     faults().written += static_cast<size_t>(done);
   return done;
+}
+
+// Both names: which one a caller binds to depends on _FILE_OFFSET_BITS.
+template <const char* kName>
+ssize_t stoppingPread(int fd, void* bytes, size_t size, off64_t offset) {
+  static auto realPread = real<ssize_t (*)(int, void*, size_t, off64_t)>(kName);
+  if (faults().stopRead) {
+    faults().stopRead = false;
+    ::raise(SIGSTOP);
+  }
+  return realPread(fd, bytes, size, offset);
+}
+
+constexpr char kPread[] = "pread";
+constexpr char kPread64[] = "pread64";
+
+extern "C" ssize_t pread(int fd, void* bytes, size_t size, off_t offset) {
+  return stoppingPread<kPread>(fd, bytes, size, offset);
+}
+
+extern "C" ssize_t pread64(int fd, void* bytes, size_t size, off64_t offset) {
+  return stoppingPread<kPread64>(fd, bytes, size, offset);
 }
 
 extern "C" int close(int fd) {

@@ -118,6 +118,16 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
   auto symlinkTo = [](const std::string& target, const std::string& name) {
     return [=](const TempDir& d) { createSymlink(target, d.file(name)); };
   };
+  // linkN -> ... -> link1 -> target.log, relative and absolute by turns.
+  auto linkChain = [&](int links) {
+    return [&, links](const TempDir& d) {
+      existing("target.log")(d);
+      for (int i = 1; i <= links; ++i) {
+        std::string to = i == 1 ? "target.log" : "link" + std::to_string(i - 1);
+        symlinkTo(i % 2 == 0 ? d.file(to) : to, "link" + std::to_string(i))(d);
+      }
+    };
+  };
   const std::string n237(237, 'n'), n255(255, 'n');
   // clang-format off
   const std::vector<Row> rows = {
@@ -201,6 +211,11 @@ TEST(OutputKinds, EachKindIsWrittenItsWay) {
          symlinkTo("sub/middle.log", "out.log")(d);
        },
        .holder = "sub/target.log"},
+      // As many links as the system follows before it calls the path a
+      // loop (as the shell's > does), and one more.
+      {.name = "a chain of 40 links", .output = "link40", .prepare = linkChain(40),
+       .holder = "target.log"},
+      {.name = "a chain of 41 links", .output = "link41", .prepare = linkChain(41), .error = ELOOP},
       // The first name whose temporary file's must be cut, the longest, and one over.
       {.name = "a name of 237 bytes", .output = n237, .prepare = existing(n237), .holder = n237},
       {.name = "a name of 255 bytes", .output = n255, .holder = n255},

@@ -75,6 +75,10 @@ TEST(Scanner, IndexesOnlyTheTablesThatAreCut) {
   }
 }
 
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  return text.replace(text.find(from), from.size(), to);
+}
+
 TEST(Scanner, RefusesALogThatChangedAfterTheGatheringPass) {
   TempDir dir;
   std::string log = dir.file("in.log");
@@ -86,8 +90,16 @@ TEST(Scanner, RefusesALogThatChangedAfterTheGatheringPass) {
   const Change changes[] = {
       {"grown", [](const std::string& p, const std::string& c) { writeFile(p, c + "x|more\n"); }},
       {"shrunk", [](const std::string& p, const std::string& c) { writeFile(p, c.substr(9)); }},
-      {"touched", [](const std::string& p, const std::string&) {
+      {"touched",
+       [](const std::string& p, const std::string&) {
          setModificationTime(p, {1000000000, 0});
+       }},
+      // A kept row's value rewritten, its size and row counts the same, in
+      // the second it was written: only the time below the second tells.
+      {"rewritten within its second", [](const std::string& p, const std::string& c) {
+         ModificationTime before = modificationTime(p);
+         writeFile(p, replaced(c, "\nx|500\n", "\nx|005\n"));
+         setModificationTime(p, {before.seconds, (before.nanoseconds + 500000000) % 1000000000});
        }}};
   for (const Change& change : changes) {
     writeFile(log, content);
@@ -102,10 +114,6 @@ TEST(Scanner, RefusesALogThatChangedAfterTheGatheringPass) {
           << change.what;
     }
   }
-}
-
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-  return text.replace(text.find(from), from.size(), to);
 }
 
 // Rewrites path with content of the same size and gives it back its

@@ -149,7 +149,7 @@ class StandardOutputRedirect {
 };
 
 struct RunResult {
-  int status = -1;  // exit status, or 128 + signal number
+  int status = -1;  // exit status, or endedBySignal(signal number)
   std::string out;  // what the process wrote to standard output
   std::string err;  // what it wrote to standard error
 };
@@ -203,12 +203,22 @@ int startProgram(const std::string& program, const std::vector<std::string>& arg
 int startStreamtrim(const std::vector<std::string>& args, int outFd, int errFd);
 
 // Waits for a process startProgram started and returns its exit status, or
-// 128 + signal number.
+// endedBySignal(signal number).
 int waitForExit(int pid);
 
-// The status of a POSIX process ended by SIGPIPE (13 on every POSIX system),
-// as shells show it.
-inline constexpr int kEndedBySigpipe = 128 + 13;
+// What the helpers give for a POSIX process a signal ended: beyond every exit
+// status (0 to 255), so that a run that exits with 128 + N, as a shell shows
+// signal N, is told apart from one that signal N ended (a fault dumps core
+// only so).
+constexpr int endedBySignal(int signal) {
+  return 256 + signal;
+}
+
+// SIGPIPE's number on every POSIX system; the status of a process it ended,
+// as the helpers give it and as shells show it.
+inline constexpr int kSigpipe = 13;
+inline constexpr int kEndedBySigpipe = endedBySignal(kSigpipe);
+inline constexpr int kShellShowsSigpipe = 128 + kSigpipe;
 
 // A pipe: what is written to fds[1] is read from fds[0]. The write end is for
 // a program the test starts, to be closed once the program has it; no program

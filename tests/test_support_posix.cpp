@@ -164,7 +164,7 @@ std::string drain(int fd) {
 }
 
 int exitStatus(int status) {
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return WIFSIGNALED(status) ? endedBySignal(WTERMSIG(status)) : WEXITSTATUS(status);
 }
 
 [[noreturn]] void exec(const std::string& program, const std::vector<std::string>& args) {
