@@ -38,13 +38,14 @@ const std::string kHeader = "-- TPC-H Query 16\n";
 const std::string kSql = "select p_brand, count(*) as cnt\nfrom part\ngroup by p_brand;\n";
 
 // SQL*Plus's default page: a blank line, the heading and its underline, then
-// 11 rows, 14 lines in all.
+// 11 rows, 14 lines in all; a number first, right-aligned, as SQL*Plus does.
 std::string sqlPlusPages(uint64_t r) {
   std::string text = kHeader + "SQL> " + kSql;
   for (uint64_t row = 1; row <= r; ++row) {
     if (row % 11 == 1)
-      text += "\nP_BRAND           CNT\n---------- ----------\n";
-    text += "Brand#11   " + std::to_string(row) + "\n";
+      text += "\n       CNT P_BRAND\n---------- ----------\n";
+    std::string count = std::to_string(row);
+    text += std::string(10 - count.size(), ' ') + count + " Brand#11\n";
   }
   return text + "\n" + std::to_string(r) + " rows selected.\n\n";
 }
@@ -231,7 +232,10 @@ TEST(LargeResultNote, BothProgramsNameAResultLeftWholeAboveTheLimit) {
     // Built in steps: GCC 12 sees a false overlap in ":" + std::string (-Wrestrict).
     std::string at = ":";
     at += std::to_string(c.line) + ": note: ";
-    ASSERT_EQ(trim.err.rfind("streamtrim: " + file + at, 0), 0u) << trim.err;
+    if (trim.err.rfind("streamtrim: " + file + at, 0) != 0) {
+      ADD_FAILURE() << "no note at line " << c.line << ": " << trim.err;
+      continue;  // the other cases still run
+    }
     EXPECT_NE(trim.err.find(c.says), std::string::npos) << trim.err;
     EXPECT_NE(trim.err.find("a line containing \"===\" before the rows"), std::string::npos);
     EXPECT_EQ(trim.err.find('\n'), trim.err.size() - 1) << trim.err;
