@@ -29,14 +29,27 @@ std::string largeResultNote(const LargeResult& result) {
 
 namespace {
 
+// Plain loops: the first character tells most lines apart, and these run
+// on every line outside the tables.
+bool isBlankChar(char c) {
+  return c == ' ' || c == '\t' || c == '\r';
+}
+
 bool isBlank(std::string_view text) {
-  return text.find_first_not_of(" \t\r") == text.npos;
+  return std::all_of(text.begin(), text.end(), isBlankChar);
 }
 
 // A line of "-" or "=", with "+", "|" and blanks: under a heading, between
 // pages, around a box.
 bool isRuler(std::string_view text) {
-  return text.find_first_not_of("-=+| \t\r") == text.npos && text.find_first_of("-=") != text.npos;
+  bool rule = false;
+  for (char c : text) {
+    if (c == '-' || c == '=')
+      rule = true;
+    else if (c != '+' && c != '|' && !isBlankChar(c))
+      return false;
+  }
+  return rule;
 }
 
 // An expanded record's first line, "-[ RECORD 12 ]-+---" ("+-[ RECORD 12 ]"
@@ -48,11 +61,13 @@ bool isRecordHeader(std::string_view text) {
 // The line that counts a result's rows: "(9000 rows)", "9000 rows selected.",
 // "1 row in set".
 bool isRowCount(std::string_view text) {
-  size_t digits = text.find_first_not_of(" \t(");
-  if (digits == text.npos)
-    return false;
-  size_t after = text.find_first_not_of("0123456789", digits);
-  return after != digits && after != text.npos && text.substr(after).starts_with(" row");
+  size_t at = 0;
+  while (at < text.size() && (isBlankChar(text[at]) || text[at] == '('))
+    ++at;
+  size_t digits = at;
+  while (at < text.size() && text[at] >= '0' && text[at] <= '9')
+    ++at;
+  return at > digits && text.substr(at).starts_with(" row");
 }
 
 }  // namespace
@@ -130,8 +145,8 @@ void LargeResultWatch::count(std::string_view text, bool row) {
   last_ = kind;
 }
 
-void LargeResultWatch::endTable() {
-  if (!tableJudged_ && tableRows_ > limit_)
+void LargeResultWatch::judgeTable() {
+  if (tableRows_ > limit_)
     note({tableLine_, tableQueryNr_, tableRows_, LargeResult::Shape::kTable});
   tableJudged_ = true;
 }

@@ -101,7 +101,12 @@ class LargeResultWatch {
   // the ruler is a box's lower edge, below a row.
   void endHeading(bool boxEdge);
   void count(std::string_view text, bool row);
-  void endTable();
+  // The table read last, once the line after it is known.
+  void endTable() {
+    if (!tableJudged_)
+      judgeTable();
+  }
+  void judgeTable();
   void endStretch();
 
   uint64_t limit_;
