@@ -51,14 +51,15 @@ std::string sqlPlusPages(uint64_t r) {
 }
 
 // psql's expanded display (\\x): a line that opens each record, then one
-// line a column.
-std::string psqlExpanded(uint64_t r) {
+// line a column; in a box with \\pset border 2.
+std::string psqlExpanded(uint64_t r, bool boxed) {
+  const std::string edge = boxed ? "+" : "", side = boxed ? "| " : "", end = boxed ? " |" : "";
   std::string text = kHeader + kSql;
   for (uint64_t row = 1; row <= r; ++row)
-    text += "-[ RECORD " + std::to_string(row) +
-            " ]+---------\np_brand | Brand#11\np_type  | SMALL\ncnt     | " + std::to_string(row) +
+    text += edge + "-[ RECORD " + std::to_string(row) + " ]+---------" + edge + "\n" + side +
+            "p_brand | Brand#11" + end + "\n" + side + "cnt     | " + std::to_string(row) + end +
             "\n";
-  return text + "\nTime: 3.1 ms\n\n";
+  return text + (boxed ? "+---------+----------+\n" : "") + "\nTime: 3.1 ms\n\n";
 }
 
 std::string mySqlBox(uint64_t r) {
@@ -100,7 +101,16 @@ std::vector<Case> formatsAtTheLimit() {
                 counted(r) + "\nTime: 3.1 ms\n\n";
        },
        at + 1, kStrayRows},
-      {"psql's expanded display", psqlExpanded, at + 1, kStrayRows},
+      {"psql's expanded display", [](uint64_t r) { return psqlExpanded(r, false); }, at + 1,
+       kStrayRows},
+      {"psql's expanded display in a box", [](uint64_t r) { return psqlExpanded(r, true); }, at + 1,
+       kStrayRows},
+      {"sqlite3's markdown mode",
+       [](uint64_t r) {
+         return kHeader + kSql + "| p_brand  | cnt |\n|----------|-----|\n" +
+                rows(r, "| Brand#11 | ") + "\n";
+       },
+       at + 1, kStrayRows},
       {"MySQL's boxed table", mySqlBox, at + 1, kStrayRows},
       {"SQL*Plus's pages", sqlPlusPages, at + 2, kStretch},
       {"tab-separated rows",
@@ -165,9 +175,11 @@ std::vector<Case> stretchesAtTheLimit() {
   // The log's start and end bound a stretch too.
   cases.push_back(
       {"10001 lines before the first header", rows(10001, "x") + after, 1, "10001" + kStretch});
-  cases.push_back({"10000 lines before the first header", rows(10000, "x") + after, 0, ""});
-  cases.push_back({"10001 lines after the last header",
-                   before + "-- TPC-H Query 1\n" + rows(10001, "x"), at + 2, "10001" + kStretch});
+  cases.push_back({"10000 lines before the first header and lines of blanks",
+                   rows(10000, "x") + " \t\r\n\t\n" + after, 0, ""});
+  cases.push_back({"10001 lines after the last header, each a row count but for its number",
+                   before + "-- TPC-H Query 1\n" + rows(10001, "( rows "), at + 2,
+                   "10001" + kStretch});
   cases.push_back({"10000 lines after the last header",
                    before + "-- TPC-H Query 1\n" + rows(10000, "x"), 0, ""});
   // Beside a table, the stretch's other lines are counted, and rows

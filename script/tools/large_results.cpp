@@ -64,10 +64,9 @@ bool isRowCount(std::string_view text) {
   size_t at = 0;
   while (at < text.size() && (isBlankChar(text[at]) || text[at] == '('))
     ++at;
-  size_t digits = at;
   while (at < text.size() && text[at] >= '0' && text[at] <= '9')
-    ++at;
-  return at > digits && text.substr(at).starts_with(" row");
+    ++at;  // at least one, as " row" cannot follow the blanks
+  return text.substr(at).starts_with(" row");
 }
 
 }  // namespace
@@ -105,7 +104,7 @@ void LargeResultWatch::wholeTable(uint64_t firstRowLine, int32_t queryNr, uint64
 
 // A box's upper edge and the one under its heading follow a ruler or the
 // heading, its lower edge follows a row; every other ruler is under a
-// heading. The lines before a stretch's first ruler are its query's text.
+// heading.
 void LargeResultWatch::endHeading(bool boxEdge) {
   Kind kind = Kind::kRuler;
   if (!boxEdge || beforeLast_ == Kind::kRuler) {
@@ -118,10 +117,7 @@ void LargeResultWatch::endHeading(bool boxEdge) {
       kind = Kind::kHeadingRuler;
     }
   }
-  if (!ruled_) {  // what came before is the query's text
-    rows_ = others_ = 0;
-    ruled_ = true;
-  }
+  beginRows();
   beforeLast_ = last_;
   last_ = kind;
 }
@@ -129,6 +125,7 @@ void LargeResultWatch::endHeading(bool boxEdge) {
 void LargeResultWatch::count(std::string_view text, bool row) {
   Kind kind = Kind::kNone;
   if (isRecordHeader(text)) {
+    beginRows();
     inRecord_ = true;
     ++rows_;
   } else if (row && !inRecord_) {  // in a record, a "column | value" line

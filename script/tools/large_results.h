@@ -28,10 +28,11 @@
 // "=", with "+", "|" and blanks), the heading above a ruler (repeated on
 // every page), the line that counts a result's rows ("(9000 rows)", "9000
 // rows selected.") and the field lines of an expanded record ("-[ RECORD 1
-// ]-", then one "column | value" line each) are no rows; a record is one. A
-// stretch's rows are those containing "|" or, when more, its other lines
-// that are rows: a result's rows share one shape, and the lines of the other
-// are its SQL text and timing.
+// ]-", then one "column | value" line each) are no rows; a record is one.
+// Rows are counted from the first ruler, separator or record after a
+// header: the lines before are the query's text. A stretch's rows are those
+// containing "|" or, when more, its other lines that are rows: a result's
+// rows share one shape, and the lines of the other are its text and timing.
 //
 // Both programs follow the lines outside the tables, and the tables, through
 // a LargeResultWatch and give one note per such result; nothing else changes.
@@ -100,6 +101,13 @@ class LargeResultWatch {
   // A ruler, or a separator: the line before it is a heading, no row, unless
   // the ruler is a box's lower edge, below a row.
   void endHeading(bool boxEdge);
+  // A ruler, a separator or an expanded record: the lines before the first
+  // in a stretch are its query's text, no rows.
+  void beginRows() {
+    if (!ruled_)
+      rows_ = others_ = 0;
+    ruled_ = true;
+  }
   void count(std::string_view text, bool row);
   // The table read last, once the line after it is known.
   void endTable() {
@@ -125,7 +133,7 @@ class LargeResultWatch {
   bool cut_ = false;
   bool noted_ = false;
   bool inRecord_ = false;  // the lines before were an expanded record's
-  bool ruled_ = false;     // a ruler or a separator was read
+  bool ruled_ = false;     // a ruler, a separator or an expanded record was read
   Kind last_ = Kind::kNone, beforeLast_ = Kind::kNone;  // the two lines read last
   std::vector<LargeResult> found_;
 };
