@@ -67,6 +67,7 @@ void beginGatheredTable(Scan& scan) {
     scan.gathered.index.beginTable();
   scan.firstRow = scan.reader.offset();
   scan.tableLine = scan.lineNr + 1;
+  scan.large.tableBegins();
 }
 
 void endGatheredTable(Scan& scan, uint64_t table) {
@@ -152,7 +153,7 @@ void jumpToNextKeptRow(Scan& scan) {
 void noteOutsideLine(Scan& scan, const Line& line) {
   bool row = isRowLine(line.text);
   scan.gathered.evidence.noteOtherLine(line.text, line.offset, row);
-  scan.large.otherLine(row);
+  scan.large.otherLine(line.text, row);
 }
 
 void handleHeader(Scan& scan, const Line& line) {
@@ -274,7 +275,7 @@ void finishPass(Scan& scan) {
     endTable(scan);  // a table still open at the end of the log
   if (gathering(scan)) {
     scan.gathered.tables = scan.tablesBegun;
-    scan.large.end(scan.lineNr);
+    scan.large.end();
     scan.gathered.largeResults = scan.large.take();
   } else if (scan.tablesBegun != scan.gathered.tables || !(scan.uncut == scan.gathered.uncut)) {
     failChanged(scan);

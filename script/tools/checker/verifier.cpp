@@ -171,13 +171,14 @@ void Verification::handleOutside(std::string_view text) {
   }
   if (place_ == Place::kQuery && isSeparatorLine(text)) {
     place_ = Place::kTableStart;
+    large_.tableBegins();
   } else if (isHeaderLine(text)) {
     queryNr_ = queryNumberOf(text);
     place_ = Place::kQuery;
     large_.header(cut_.lineNr(), queryNr_);
     problems_.notes(large_.take());
   } else {
-    large_.otherLine(isRowLine(text));
+    large_.otherLine(text, isRowLine(text));
   }
 }
 
@@ -261,7 +262,7 @@ void Verification::finishLogs() {
     cutResult_.finish(true, cut_.lineNr());
   else if (place_ == Place::kTableStart)
     ++summary_.results;  // a separator as the last line
-  large_.end(cut_.lineNr());
+  large_.end();
   problems_.notes(large_.take());
   refuseWideLogWithoutMark(cutInput_.path(), evidence_);
   if (cut_.lineNr() > 0 && !cut_.lastLineTerminated())
