@@ -80,7 +80,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "streamtrim: %s\n", line.c_str());
   };
   try {
-    trimLog({[&] { return openInputFile(inputname); }, [&] { return openOutputFile(outputname); }},
+    trimLog({[&] { return openInputFile(inputname); }, [&] { return openOutputFile(outputname); },
+             [&] { return openExistingOutput(outputname); }},
             progress, note);
   } catch (const BrokenPipe& failure) {
     progress.erase();

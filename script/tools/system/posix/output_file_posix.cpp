@@ -295,3 +295,19 @@ std::unique_ptr<OutputFile> openOutputFile(const std::string& path) {
     failWithErrno(path, error);
   return std::make_unique<DirectOutputFile>(path);
 }
+
+// The path's errors are the output pass's to report, as before.
+std::unique_ptr<InputFile> openExistingOutput(const std::string& path) {
+  if (path.empty())
+    return nullptr;
+  try {
+    struct stat info;
+    bool exists = false;
+    std::string target = followLinks(path, info, exists);
+    if (!exists || namedDescriptor(target) || !S_ISREG(info.st_mode))
+      return nullptr;
+    return openInputFile(path);
+  } catch (const Failure&) {
+    return nullptr;
+  }
+}
