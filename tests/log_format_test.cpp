@@ -155,6 +155,7 @@ TEST(LogFormat, PackedFormatsAreToldByTheirWholeSignature) {
       "]\n",
       "x rows selected\n",                      // a zlib check that holds, with a preset dictionary
       "x^ and the rest in plain ASCII\n",       // zlib's header for text alone
+      "x \xc3\xa4 in UTF-8\n",                  // "x " is zlib's header with a preset dictionary
       "x\x9d\xcb\x48",                          // the check a one off
       "070701 rows\n",                          // cpio's mark without its header
       "070701" + std::string(103, '0') + "\n",  // a digit short
