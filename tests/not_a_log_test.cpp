@@ -54,6 +54,8 @@ TEST(NotALog, IsRefusedByBothProgramsWithNoOutputTouched) {
   std::vector<Case> cases = {
       {utf16(log, false), "a UTF-16 log (UTF-16LE without a byte-order mark", true},
       {utf16(log, true), "a UTF-16 log (UTF-16BE without a byte-order mark", true},
+      // Its header on the second line, which starts at an odd offset.
+      {utf16("preamble\n" + log, false), "a UTF-16 log (UTF-16LE without a byte-order mark", true},
       {"\xff\xfe" + utf16(log, false), "a UTF-16 log (it starts with a UTF-16 byte-order mark)",
        true},
       {utf32(log, false), "a UTF-32 log (UTF-32LE without a byte-order mark", true},
