@@ -153,7 +153,38 @@ TEST(LogFormat, PackedFormatsAreToldByTheirWholeSignature) {
       std::string(256, 'n') + std::string("ustar\0", 6),  // a byte early
       std::string(258, 'n') + std::string("ustar\0", 6),  // a byte late
       "]\n",
+      "x rows selected\n",                      // a zlib check that holds, with a preset dictionary
+      "x^ and the rest in plain ASCII\n",       // zlib's header for text alone
+      "x \xc3\xa4 in UTF-8\n",                  // "x " is zlib's header with a preset dictionary
+      "x\x9d\xcb\x48",                          // the check a one off
+      "070701 rows\n",                          // cpio's mark without its header
+      "070701" + std::string(103, '0') + "\n",  // a digit short
+      "070707" + std::string(69, '7') + "8",    // a digit not octal
+      "!<arch> is text\n",
+      "!<arch>\n" + std::string(57, ' ') + "`\n",  // the member's header a byte short
   };
   for (const std::string& text : nearMisses)
     EXPECT_EQ(packedFormatOf(text), nullptr) << text.substr(0, 12);
+}
+
+// The signatures that the table of packed formats cannot flip a byte of.
+TEST(LogFormat, SignaturesThatTextCouldBeginWithAreToldByWhatFollows) {
+  const std::pair<std::string, const char*> cases[] = {
+      {"x\x9c\xcb\x48", "zlib"},  // pigz -z's default level
+      {"x\xda\x01", "zlib"},
+      {"x\x01\x8b", "zlib"},
+      {"x^\xcb\x48", "zlib"},
+      {"x^" + std::string(250, 'a') + "\x8b", "zlib"},     // binary within the signature's bytes
+      {"070707" + std::string(70, '7') + "name", "cpio"},  // odc's header
+      {"!<arch>\n", "ar"},                                 // an empty archive
+      {"!<thin>\n" + std::string(58, ' ') + "`\n", "ar"},
+  };
+  for (const auto& [start, name] : cases) {
+    SCOPED_TRACE(name);
+    const PackedFormat* format = packedFormatOf(start);
+    ASSERT_NE(format, nullptr) << start.substr(0, 12);
+    EXPECT_NE(std::string(format->name).find(std::string(" ") + name), std::string::npos);
+  }
+  // Past the bytes a signature is looked for in, text decides nothing.
+  EXPECT_EQ(packedFormatOf("x^" + std::string(300, 'a') + "\x8b"), nullptr);
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,8 @@ std::string withCrlf(const std::string& text) {
 
 const std::string kHeader = "-- TPC-H Query 16 (stream 0)\n";
 const std::string kMarker = "----------- deleted 7 rows -----------";
+const std::string kNotText = "not a text log (it holds a NUL byte at offset ";
+constexpr size_t kFirstBlock = 64 * 1024;
 
 // The last line of text, without its line break.
 std::string lastLine(const std::string& text) {
@@ -51,6 +54,8 @@ TEST(NotALog, IsRefusedByBothProgramsWithNoOutputTouched) {
   std::vector<Case> cases = {
       {utf16(log, false), "a UTF-16 log (UTF-16LE without a byte-order mark", true},
       {utf16(log, true), "a UTF-16 log (UTF-16BE without a byte-order mark", true},
+      // Its header on the second line, which starts at an odd offset.
+      {utf16("preamble\n" + log, false), "a UTF-16 log (UTF-16LE without a byte-order mark", true},
       {"\xff\xfe" + utf16(log, false), "a UTF-16 log (it starts with a UTF-16 byte-order mark)",
        true},
       {utf32(log, false), "a UTF-32 log (UTF-32LE without a byte-order mark", true},
@@ -61,9 +66,31 @@ TEST(NotALog, IsRefusedByBothProgramsWithNoOutputTouched) {
        "a UTF-32 log (it starts with a UTF-32 byte-order mark)", true},
       {cutOfIt, "already a cut log", false},
       {withCrlf(cutOfIt), "already a cut log", false},
+      // A log is text: a NUL byte in the first 64 KiB makes a binary file,
+      // one past them does not (NearMissesAreLogs).
+      {std::string("\x7f"
+                   "ELF\x02\x01\x01\0",
+                   8) +
+           log,
+       kNotText + "7,", true},
+      {std::string(kFirstBlock - 1, 'x') + std::string(1, '\0') + log,
+       kNotText + std::to_string(kFirstBlock - 1) + ",", true},
+      {utf16(kHeader, false) + "\n" + kHeader, kNotText, true},  // a readable header too
+      {utf32(kHeader, true) + "\n" + kHeader, kNotText, true},
+      {std::string("x\x9c\xcb\x48\x04", 5) + log, "a zlib stream (as pigz -z writes), not a log",
+       true},
+      {"070707" + std::string(70, '7') + log, "a cpio archive, not a log", true},  // odc's
   };
-  for (const auto& [signature, name] : kPackedSignatures)
+  for (const auto& [signature, name] : kPackedSignatures) {
     cases.push_back({signature + "\x08payload\n", "", true});
+    // A byte short of its signature, a packed file is still binary.
+    std::string shortOfIt = signature.substr(0, signature.size() - 1) + "x\n";
+    if (shortOfIt.find('\0') != std::string::npos)
+      cases.push_back({shortOfIt, kNotText, true});
+  }
+  // "ustar" and its zero byte a byte late: no tar archive, a binary file.
+  cases.push_back({kHeader + std::string(258 - kHeader.size(), '-') + std::string("ustar\0\n", 7),
+                   kNotText, true});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.says.empty() ? c.content.substr(0, 6) : c.says);
     writeFile(file, c.content);
@@ -118,19 +145,29 @@ TEST(NotALog, NearMissesAreLogs) {
       kHeader + row + "\n" + kMarker + "\n\nx\n",            // no row after
       kHeader + row + "\n" + kMarker + "\n\n===\n" + row,    // a separator before the row
       kHeader + "===\n\n" + kMarker + "\n\n" + row,          // a result without rows before
-      utf16(kHeader, false) + "\n" + kHeader,                // UTF-16 and a readable header
-      utf32(kHeader, true) + "\n" + kHeader,                 // UTF-32 and a readable header
+      std::string(kFirstBlock, 'x') + std::string(1, '\0') + kHeader,  // a NUL past 64 KiB
+      kHeader + std::string(kFirstBlock, '-') + "\n" + utf16(kHeader, false) +
+          "\n",  // UTF-16 past it
+      "070701 rows were counted\n" + kHeader,
+      "!<arch>\n" + kHeader,
+      "x^2 is the square\n" + kHeader,  // a zlib header, then text
+      "x rows selected\n" + kHeader,    // one with a preset dictionary
       "BZh is where this log's first line begins\n" + kHeader,
       "BZh0\x31\x41\x59\x26\x53\x59\n" + kHeader,  // no block size 0
       "LZIP is no archive\n" + kHeader,
       kHeader + std::string(257 - kHeader.size(), '-') + "ustard is text\n",
-      kHeader + std::string(258 - kHeader.size(), '-') + std::string("ustar\0\n", 7),
   };
-  for (const auto& [signature, name] : kPackedSignatures)
-    cases.push_back(signature.substr(0, signature.size() - 1) + "x\n");  // a byte short
+  for (const auto& [signature, name] : kPackedSignatures) {
+    // A signature holding NUL bytes a byte short is a binary file still.
+    std::string shortOfIt = signature.substr(0, signature.size() - 1) + "x\n";
+    if (shortOfIt.find('\0') == std::string::npos)
+      cases.push_back(shortOfIt);
+  }
   for (const std::string& content : cases) {
     SCOPED_TRACE(content.substr(0, 40));
     writeFile(file, content);
+    // The previous case's output is an uncut log, which no run replaces.
+    std::filesystem::remove(fsPath(dir.file("out.log")));
     RunResult run = runStreamtrim({file, dir.file("out.log")});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(readFile(dir.file("out.log")), content);

@@ -45,6 +45,9 @@ inline const std::pair<std::string, const char*> kPackedSignatures[] = {
     {std::string("\x89LZO\x00\x0d\x0a\x1a\x0a", 9), "lzop"},
     {"\x28\xb5\x2f\xfd", "zstd"},
     {"\x04\x22\x4d\x18", "lz4"},
+    {"\x02\x21\x4c\x18", "lz4"},   // the legacy format
+    {"\x50\x2a\x4d\x18", "zstd"},  // a skippable frame first, as pzstd writes
+    {"\x5f\x2a\x4d\x18", "zstd"},  // the last of their magic numbers
     {"\x1f\x9d", "compress"},
     {"PK\x03\x04", "zip"},  // an entry
     {"PK\x05\x06", "zip"},  // an empty archive
@@ -52,6 +55,9 @@ inline const std::pair<std::string, const char*> kPackedSignatures[] = {
     {"7z\xbc\xaf\x27\x1c", "7z"},
     {"stream.log" + std::string(247, '\0') + std::string("ustar\0", 6), "tar"},    // POSIX's
     {"stream.log" + std::string(247, '\0') + std::string("ustar  \0", 8), "tar"},  // GNU's
+    {"070701" + std::string(103, '0') + "F", "cpio"},    // newc's header, its digits whole
+    {"070702" + std::string(103, '0') + "F", "cpio"},    // with checksums
+    {"!<arch>\n" + std::string(58, ' ') + "`\n", "ar"},  // a member's header after the mark
 };
 
 // The text of row rowNr of every result table, without its line end.

@@ -461,8 +461,14 @@ TEST(WindowsReplacement, RunsAtOnceLeaveOneWholeCut) {
     }
     for (std::thread& thread : threads)
       thread.join();
-    EXPECT_EQ(runs[0].status, 0) << runs[0].err;
-    EXPECT_EQ(runs[1].status, 0) << runs[1].err;
+    // A run that starts once the other's copy is in place finds an uncut log
+    // there, which it refuses untouched (existing_output_test.cpp).
+    for (const RunResult& run : runs) {
+      EXPECT_TRUE(run.status == 0 ||
+                  (run.status == 1 && run.err.find(": an uncut query-stream log") != run.err.npos))
+          << run.err;
+    }
+    EXPECT_TRUE(runs[0].status == 0 || runs[1].status == 0);
     const std::string written = readFile(output);
     EXPECT_TRUE(written == logs[0] || written == logs[1]) << "the output is no run's whole cut";
     // Wine's ReplaceFileW moves the file it replaces aside to an "rf*.tmp"

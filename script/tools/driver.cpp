@@ -81,7 +81,8 @@ int main(int argc, char** argv) {
   };
   try {
     refuseUnopenedDescriptor(outputname);
-    trimLog({[&] { return openInputFile(inputname); }, [&] { return openOutputFile(outputname); }},
+    trimLog({[&] { return openInputFile(inputname); }, [&] { return openOutputFile(outputname); },
+             [&] { return openExistingOutput(outputname); }},
             progress, note);
   } catch (const BrokenPipe& failure) {
     progress.erase();

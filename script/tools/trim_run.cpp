@@ -1,5 +1,7 @@
 #include "trim_run.h"
 
+#include "log/existing_output.h"
+#include "log/log_evidence.h"
 #include "log/log_format.h"
 #include "scanner.h"
 #include "system/failure.h"
@@ -27,6 +29,17 @@ void refuseWhatIsNoLog(const std::string& path, const GatheredLog& gathered) {
         "swapped?)");
 }
 
+// Throws when the file the output would replace is one no run leaves there.
+void refuseToReplaceOriginal(const TrimFiles& files, const InputFile& log) {
+  if (!files.openExistingOutput)
+    return;
+  if (std::unique_ptr<InputFile> existing = files.openExistingOutput()) {
+    std::string reason = whyNotReplaceable(*existing, log);
+    if (!reason.empty())
+      throw Failure(existing->path(), reason);
+  }
+}
+
 // A note stands on a line of its own: the status line is erased first, and
 // the next drawing puts it back below.
 void noteLargeResults(const std::string& path, const GatheredLog& gathered, Progress& progress,
@@ -48,6 +61,8 @@ void trimLog(const TrimFiles& files, Progress& progress, const NoteSink& note) {
     path = input->path();
     refusePackedFile(*input);
     refuseWideLog(*input);
+    refuseNonTextLog(*input);
+    refuseToReplaceOriginal(files, *input);
     progress.beginPass(1, input->stamp().size);
     scanResultAndGenerateOutput(*input, nullptr, true, gathered, progress.readObserver());
     refuseWhatIsNoLog(path, gathered);

@@ -26,6 +26,9 @@
 struct TrimFiles {
   std::function<std::unique_ptr<InputFile>()> openLog;      // once for each pass
   std::function<std::unique_ptr<OutputFile>()> openOutput;  // once, for the output pass
+  // The file the output would replace, for reading (null when none), once
+  // before the first pass; none is looked at without it.
+  std::function<std::unique_ptr<InputFile>()> openExistingOutput = {};
 };
 
 // Where a run's notes go: each is one line, without its line break, for

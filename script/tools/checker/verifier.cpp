@@ -292,6 +292,7 @@ VerifySummary verifyCutLog(const VerifyOptions& options, VerifyListener& listene
     if (log != nullptr) {
       refusePackedFile(*log);
       refuseWideLog(*log);
+      refuseNonTextLog(*log);
     }
   }
   return verifyCutLog(*cutLog, original.get(), options.anySample, listener);

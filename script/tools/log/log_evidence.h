@@ -100,4 +100,11 @@ class LogEvidence {
 // shows a log in UTF-16 or UTF-32 without a byte-order mark.
 void refuseWideLogWithoutMark(const std::string& path, const LogEvidence& evidence);
 
+// A log is text: a file whose first block (kFirstBlockBytes) holds a zero
+// byte is no log, as git and grep tell a binary file. Throws a Failure
+// naming log then: with the conversion to make when the block shows a log in
+// UTF-16 or UTF-32 without a byte-order mark, else as not a text log. Called
+// once the signatures with their own messages (log_format.h) are ruled out.
+void refuseNonTextLog(const InputFile& log);
+
 #endif  // STREAMTRIM_LOG_EVIDENCE_H

@@ -35,6 +35,11 @@ struct Signature {
 constexpr PackedFormat kZip = {"a zip archive", "unzip"};
 constexpr PackedFormat kTar = {"a tar archive", "tar -xf"};
 constexpr PackedFormat kBzip2 = {"a bzip2-compressed file", "bunzip2 -k"};
+constexpr PackedFormat kPzstd = {
+    "a zstd-compressed file (a skippable frame first, as pzstd writes)", "unzstd"};
+constexpr PackedFormat kZlib = {"a zlib stream (as pigz -z writes)", "pigz -dzk"};
+constexpr PackedFormat kCpio = {"a cpio archive", "cpio -id <"};
+constexpr PackedFormat kAr = {"an ar archive", "ar x"};
 constexpr Signature kSignatures[] = {
     {0, std::string_view("\x1f\x8b", 2), {"a gzip-compressed file", "gunzip -k"}},
     {0, std::string_view("\xfd\x37\x7a\x58\x5a\x00", 6), {"an xz-compressed file", "unxz -k"}},
@@ -43,6 +48,7 @@ constexpr Signature kSignatures[] = {
     {0, std::string_view("\x89LZO\x00\x0d\x0a\x1a\x0a", 9), {"an lzop-compressed file", "lzop -d"}},
     {0, "\x28\xb5\x2f\xfd", {"a zstd-compressed file", "unzstd"}},
     {0, "\x04\x22\x4d\x18", {"an lz4-compressed file", "unlz4"}},
+    {0, "\x02\x21\x4c\x18", {"an lz4-compressed file (legacy format)", "unlz4"}},
     {0, "\x1f\x9d", {"a compress (.Z) file", "gunzip -k"}},
     {0, "PK\x03\x04", kZip},
     {0, "PK\x05\x06", kZip},
@@ -51,7 +57,55 @@ constexpr Signature kSignatures[] = {
     {257, std::string_view("ustar\0", 6), kTar},
     {257, std::string_view("ustar  \0", 8), kTar},
 };
-constexpr size_t kSignatureBytes = 257 + 8;  // enough for each of them and bzip2's
+constexpr size_t kSignatureBytes = 257 + 8;  // enough for each of them and the ones below
+
+// The signatures that a line of text could begin with, told whole by the
+// header they begin. cpio's ASCII headers ("070701" and "070702", newc; and
+// "070707", odc) go on with fields of hex or octal digits only: 13 fields of
+// 8 and 11 of 6 or 11 respectively.
+bool allOf(std::string_view bytes, size_t size, std::string_view digits) {
+  return bytes.size() >= size &&
+         bytes.substr(0, size).find_first_not_of(digits) == std::string_view::npos;
+}
+bool startsCpioArchive(std::string_view bytes) {
+  if (bytes.starts_with("070701") || bytes.starts_with("070702"))
+    return allOf(bytes.substr(6), 13 * 8, "0123456789abcdefABCDEF");
+  return bytes.starts_with("070707") && allOf(bytes.substr(6), 70, "01234567");
+}
+
+// "!<arch>" and a line break, then the first member's 60-byte header, which
+// ends with "`" and a line break; an empty archive is the first line alone.
+bool startsArArchive(std::string_view bytes) {
+  if (!bytes.starts_with("!<arch>\n") && !bytes.starts_with("!<thin>\n"))
+    return false;
+  return bytes.size() == 8 || (bytes.size() >= 8 + 60 && bytes.substr(8 + 58, 2) == "`\n");
+}
+
+// A skippable frame (its magic 0x184D2A50 to 0x184D2A5F, little-endian),
+// which pzstd writes before its zstd frames.
+bool startsSkippableFrame(std::string_view bytes) {
+  return bytes.size() >= 4 && (bytes[0] & 0xf0) == 0x50 && bytes.substr(1, 3) == "\x2a\x4d\x18";
+}
+
+// Text holds printable ASCII, tabs and line ends; compressed data is not
+// text for long.
+bool isTextByte(char c) {
+  return (c >= ' ' && c <= '~') || c == '\t' || c == '\n' || c == '\r';
+}
+
+// A zlib stream's header: the method deflate with a window of 32 KiB (0x78),
+// a check that makes the pair a multiple of 31, and no preset dictionary.
+// Text can begin so ("x^" does), so the data after it must be no text: a
+// log that begins with "x^" and goes on in plain ASCII is a log.
+bool startsZlibStream(std::string_view bytes) {
+  if (bytes.size() < 3 || bytes[0] != 0x78)
+    return false;
+  unsigned flags = static_cast<unsigned char>(bytes[1]);
+  if ((0x7800 + flags) % 31 != 0 || (flags & 0x20) != 0)
+    return false;
+  std::string_view data = bytes.substr(2, kSignatureBytes - 2);
+  return !std::all_of(data.begin(), data.end(), isTextByte);
+}
 
 // bzip2 names itself with "BZh" only, which a line of text may begin with
 // too: its stream goes on with the block size, a digit from 1 to 9, and the
@@ -197,7 +251,21 @@ const PackedFormat* packedFormatOf(std::string_view firstBytes) {
         firstBytes.substr(signature.offset).starts_with(signature.bytes))
       return &signature.format;
   }
-  return startsBzip2Stream(firstBytes) ? &kBzip2 : nullptr;
+  if (startsBzip2Stream(firstBytes))
+    return &kBzip2;
+  if (startsSkippableFrame(firstBytes))
+    return &kPzstd;
+  if (startsCpioArchive(firstBytes))
+    return &kCpio;
+  if (startsArArchive(firstBytes))
+    return &kAr;
+  return startsZlibStream(firstBytes) ? &kZlib : nullptr;
+}
+
+std::string firstBlockOf(const InputFile& file) {
+  std::string block(kFirstBlockBytes, '\0');
+  block.resize(firstBytesOf(file, block.data(), block.size()).size());
+  return block;
 }
 
 void refusePackedFile(const InputFile& log) {

@@ -14,6 +14,7 @@
 #define STREAMTRIM_LOG_FORMAT_H
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "system/input_file.h"
@@ -72,14 +73,27 @@ struct PackedFormat {
 };
 
 // The format whose signature firstBytes hold (gzip, bzip2, xz, lzma, lzip,
-// lzop, zstd, lz4, compress, zip, 7z or tar), or null when none. The
-// signatures are the formats' own, whole: "BZh" alone, or "ustar" at the
-// tar header's offset without the zero byte after it, can begin a line of
-// text, and neither is taken for an archive.
+// lzop, zstd and its skippable frame, lz4 and its legacy format, compress,
+// zlib, zip, 7z, tar, cpio or ar), or null when none. The signatures are the
+// formats' own, whole: "BZh" alone, "ustar" at the tar header's offset
+// without the zero byte after it, "070701" without the header's digits,
+// "!<arch>" without its member's header, or a zlib-like first byte pair
+// followed by text, can begin a line of text, and none is taken for an
+// archive. The list names the formats it knows, for their messages; any
+// other binary file is told by the zero bytes of its first block
+// (refuseNonTextLog in log_evidence.h).
 const PackedFormat* packedFormatOf(std::string_view firstBytes);
 
 // Throws a Failure naming log, with the command that unpacks it, when it
 // starts with the signature of a compressed file or an archive.
 void refusePackedFile(const InputFile& log);
+
+// How much of a file's start is looked at to tell a text log from a binary
+// file: all a pipe keeps of its start (pipe_input_file.h), and more than the
+// 8000 bytes git looks at.
+inline constexpr size_t kFirstBlockBytes = 64 * 1024;
+
+// The file's first kFirstBlockBytes bytes, fewer only when it is shorter.
+std::string firstBlockOf(const InputFile& file);
 
 #endif  // STREAMTRIM_LOG_FORMAT_H

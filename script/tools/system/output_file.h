@@ -208,4 +208,12 @@ std::unique_ptr<OutputFile> openOutputFile(const std::string& path);
 // descriptor (Windows).
 void refuseUnopenedDescriptor(const std::string& path);
 
+// The regular file that a named output path leads to (its links followed),
+// opened for reading, so that what it holds can be told before it is
+// replaced (existing_output.h); null for standard output, a named
+// descriptor, a pipe, a device, a path where no file exists, and a file that
+// cannot be read, which openOutputFile() handles as before. Opens nothing
+// that is no regular file: a pipe's writer is never taken for a reader.
+std::unique_ptr<InputFile> openExistingOutput(const std::string& path);
+
 #endif  // STREAMTRIM_OUTPUT_FILE_H

@@ -287,3 +287,20 @@ void refuseUnopenedDescriptor(const std::string& path) {
   if (fd && ::fcntl(*fd, F_GETFD) == -1)
     failWithErrno(path, errno);
 }
+
+// The path's errors are the output pass's to report, as before.
+std::unique_ptr<InputFile> openExistingOutput(const std::string& path) {
+  if (path.empty())
+    return nullptr;
+  try {
+    struct stat info;
+    bool exists = false;
+    std::string target;
+    if (followLinks(path, target, info, exists) != 0 || !exists || namedDescriptor(target) ||
+        !S_ISREG(info.st_mode))
+      return nullptr;
+    return openInputFile(path);
+  } catch (const Failure&) {
+    return nullptr;
+  }
+}

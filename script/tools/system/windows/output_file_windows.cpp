@@ -25,12 +25,15 @@
 // make every run wait for the disk); every WriteFile and CloseHandle is
 // checked.
 
+#include <cwctype>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "system/failure.h"
 #include "system/interruption.h"
 #include "system/output_file.h"
+#include "system/windows/console_windows.h"
 #include "system/windows/direct_output_windows.h"
 #include "system/windows/file_identity_windows.h"
 #include "system/windows/interruption_windows.h"
@@ -234,7 +237,42 @@ bool directoryRefusesNewFiles(DWORD error) {
   return error == ERROR_ACCESS_DENIED || error == ERROR_NETWORK_ACCESS_DENIED;
 }
 
+// Whether path may name a pipe, local or on another machine (\\.\pipe\x,
+// \\server\pipe\x, \\?\UNC\server\pipe\x): opening it would connect to it.
+bool mayNamePipe(std::wstring_view path) {
+  std::wstring name(path);
+  for (wchar_t& c : name)
+    c = c == L'/' ? L'\\' : static_cast<wchar_t>(std::towlower(c));
+  std::wstring_view rest = name;
+  if (rest.starts_with(L"\\\\?\\unc\\"))
+    rest.remove_prefix(8);
+  else if (rest.starts_with(L"\\\\"))
+    rest.remove_prefix(2);
+  else
+    return false;
+  size_t host = rest.find(L'\\');
+  return host != std::wstring_view::npos && rest.substr(host + 1).starts_with(L"pipe\\");
+}
+
 }  // namespace
+
+// Only a file on a disk is opened, to be read: a console or a pipe is never
+// opened to ask, and a device is refused by openInputFile() unread.
+std::unique_ptr<InputFile> openExistingOutput(const std::string& path) {
+  if (path.empty())
+    return nullptr;
+  std::wstring wide = widen(path);
+  if (mayNameConsole(wide) || mayNamePipe(wide))
+    return nullptr;
+  DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return nullptr;
+  try {
+    return openInputFile(path);
+  } catch (const Failure&) {
+    return nullptr;
+  }
+}
 
 // The output is opened once as it stands, sharing everything, to learn what
 // it is: a pipe's server is to see one connection only, as before.
