@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "log/line_reader.h"
+#include "system/memory_file.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +33,34 @@ TEST(ProgressText, StatusLine) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(statusLine(c.pass, c.done, c.total, c.elapsed), c.line) << c.done << " " << c.total;
+}
+
+// Three significant digits, the unit and the digits chosen by the figure
+// as rounded: each boundary, and the figures just below it.
+TEST(ProgressText, FiguresRoundAtTheBoundariesOfTheirUnitsAndDigits) {
+  struct Case {
+    double bytes;
+    const char* shown;
+  };
+  const Case sizes[] = {
+      {0, "0 B"},           {999.4, "999 B"},      {999.5, "1.00 kB"},  {1000, "1.00 kB"},
+      {9994, "9.99 kB"},    {9995, "10.0 kB"},     {9999, "10.0 kB"},   {99949, "99.9 kB"},
+      {99950, "100 kB"},    {999499, "999 kB"},    {999500, "1.00 MB"}, {999700, "1.00 MB"},
+      {9.995e9, "10.0 GB"}, {9.995e14, "1.00 PB"}, {1e18, "1000 PB"},
+  };
+  for (const Case& c : sizes)
+    EXPECT_EQ(formatBytes(c.bytes), c.shown) << c.bytes;
+  struct Time {
+    double seconds;
+    const char* shown;
+  };
+  const Time times[] = {{59.994, "59.99 s"},
+                        {59.995, "1:00"},
+                        {3599.4, "59:59"},
+                        {3599.5, "1:00:00"},
+                        {-0.001, "0.00 s"}};
+  for (const Time& t : times)
+    EXPECT_EQ(formatSeconds(t.seconds), t.shown) << t.seconds;
 }
 
 TEST(ProgressText, SummaryLine) {
@@ -165,4 +196,30 @@ TEST(ProgressDisplay, StatusLineStaysWithinOneRowOfTheWindow) {
     display.progress->blockRead(2 * Progress::kCheckEvery, 2 * Progress::kCheckEvery);
     EXPECT_EQ(display.drawn(), "draw(" + c.shown + ")");
   }
+}
+
+// Fed by the log's reader, the line shows how far it has read the whole log,
+// also once the reader's buffer has been refilled: lines of 64 bytes make
+// every read end at a whole MiB.
+TEST(ProgressDisplay, ShowsHowFarTheReaderIsPastItsFirstBuffer) {
+  std::string log;
+  for (int line = 0; line < 52429; ++line)
+    log += std::string(63, 'a' + line % 26) + "\n";
+  ASSERT_EQ(LineReader::kBlockSize % 64, 0u);
+  CapturedTerminal terminal;
+  ProgressTiming timing;
+  double now = 0;
+  timing.clock = [&] { return now += 1; };  // a drawing due at every look
+  Progress progress(&terminal, timing);
+  MemoryInputFile input("log", log);
+  LineReader reader(input);
+  reader.observeReads(progress.readObserver());
+  progress.beginPass(1, log.size());
+  Line line;
+  while (reader.next(line)) {
+  }
+  EXPECT_EQ(terminal.drawn(),
+            "draw(streamtrim: pass 1/2   31%  1.05 MB/s  0:03 left)"
+            "draw(streamtrim: pass 1/2   62%  1.05 MB/s  0:02 left)"
+            "draw(streamtrim: pass 1/2   93%  1.05 MB/s  0:01 left)");
 }

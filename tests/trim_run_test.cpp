@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "log/line_reader.h"
 #include "system/failure.h"
 #include "system/memory_file.h"
 #include "test_support.h"
@@ -103,4 +105,38 @@ TEST(TrimRun, NoteComesAfterTheStatusLineIsErased) {
   EXPECT_EQ(notes[0].rfind(dir.file("in.log") + ":4: note: a result of 10001 rows", 0), 0u)
       << notes[0];
   EXPECT_EQ(readFile(dir.file("out.log")), log);
+}
+
+// Each pass shows how much of the whole log it has read: its first drawing
+// comes after the reader's first block of a larger log.
+TEST(TrimRun, EachPassShowsItsShareOfTheWholeLog) {
+  class Recording : public Terminal {
+   public:
+    void drawStatus(std::string_view line) override { lines.emplace_back(line); }
+    void eraseStatus() override {}
+    void printLine(std::string_view) override {}
+    int width() override { return 0; }
+    std::vector<std::string> lines;
+  } terminal;
+  ProgressTiming timing;
+  double now = 0;
+  timing.clock = [&] { return now += 1; };  // every look at the clock finds a drawing due
+  Progress progress(&terminal, timing);
+  std::string log = "-- TPC-H Query 16\na|b\n===\n";
+  for (int row = 1; row <= 40000; ++row)
+    log += "Brand#11  |MEDIUM POLISHED STEEL           |" + std::to_string(row) + "\n";
+  const uint64_t percent = LineReader::kBlockSize * 100 / log.size();
+  ASSERT_TRUE(percent >= 10 && percent < 100) << percent;
+  TempDir dir;
+  writeFile(dir.file("in.log"), log);
+  TrimFiles files{[&] { return openInputFile(dir.file("in.log")); },
+                  [&] { return openOutputFile(dir.file("out.log")); }};
+  trimLog(files, progress);
+  for (const char* pass : {"streamtrim: pass 1/2  ", "streamtrim: pass 2/2  "}) {
+    SCOPED_TRACE(pass);
+    auto first = std::find_if(terminal.lines.begin(), terminal.lines.end(),
+                              [&](const std::string& line) { return line.starts_with(pass); });
+    ASSERT_NE(first, terminal.lines.end());
+    EXPECT_TRUE(first->starts_with(pass + (" " + std::to_string(percent)) + "%  ")) << *first;
+  }
 }

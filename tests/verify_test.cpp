@@ -334,6 +334,14 @@ Problems strayAt(size_t m, const std::string& says) {
   return {{m, says, kAlone}, {m - 1, "expected line", kAgainstOriginal}};
 }
 
+// A copy of the kept row at index i without its " [row: N]", put after it:
+// a row line no cut result may hold. Returns its 1-based line.
+size_t insertUntaggedRow(Lines& l, size_t i) {
+  std::string untagged = l[i].substr(0, l[i].rfind(" [row: "));
+  l.insert(l.begin() + static_cast<long>(i) + 1, untagged);
+  return i + 2;
+}
+
 // A marker for `deleted` rows put after the row that ends with `row`.
 Edit markerAfter(const char* row, uint64_t deleted, const char* says) {
   return [=](Lines& l) -> Problems {
@@ -388,6 +396,7 @@ TEST(VerifyTampered, NearMissesAreRejectedAtTheirLine) {
   const char* const kFirstBlockMarker = "(rows 1 to 1000 are all kept), found a deletion marker";
   const char* const kLastBlockMarker = "(the last 1000 rows are all kept), found a deletion marker";
   const char* const kStrayMarker = "expected deletion markers only inside cut results";
+  const char* const kUntagged = "expected a kept row ending in \" [row: N]\", found \"Brand#";
   const Edit lastBlockMarker = markerAfter(" [row: 11001]", 3, kLastBlockMarker);
   const Edit row11500LeftOut = [](Lines& l) -> Problems {
     size_t row = find(l, " [row: 11500]");
@@ -445,6 +454,41 @@ TEST(VerifyTampered, NearMissesAreRejectedAtTheirLine) {
       {"a marker in a query's text", "2222",
        [&](Lines& l) {
          return strayAt(insertMarker(l, find(l, "-- TPC-H Query 7", 0, true), 1), kStrayMarker);
+       }},
+      {"strays in three stretches between results", "2222",
+       [&](Lines& l) {
+         Problems problems =
+             strayAt(insertMarker(l, find(l, "-- TPC-H Query 3", 0, true), 1), kStrayMarker);
+         size_t footer = find(l, "(5 rows)");
+         l.insert(l.begin() + static_cast<long>(footer) + 1, keptRow(6));
+         problems.push_back({footer + 2, "found row 6 outside", kAlone});
+         problems.push_back({insertMarker(l, find(l, " [row: 12000]"), 3), kStrayMarker, kAlone});
+         return problems;
+       }},
+      {"a line with no column separator ending like a row tag, outside the results", "2222",
+       [](Lines& l) -> Problems {
+         size_t header = find(l, "-- TPC-H Query 7", 0, true);
+         l.insert(l.begin() + static_cast<long>(header) + 1, "-- as in [row: 3]");
+         return {{header + 2, "expected line", kAgainstOriginal}};
+       }},
+      {"an untagged row in the first block", "1111",
+       [&](Lines& l) -> Problems {
+         return {{insertUntaggedRow(l, find(l, " [row: 500]")), kUntagged, kEveryMode}};
+       }},
+      {"an untagged row after a drawn row", "1111",
+       [&](Lines& l) -> Problems {
+         return {{insertUntaggedRow(l, firstMarker(l) + 2), kUntagged, kEveryMode}};
+       }},
+      {"an untagged row after a cut result's last row", "1111",
+       [&](Lines& l) -> Problems {
+         return {{insertUntaggedRow(l, find(l, " [row: 12000]")), kUntagged, kEveryMode}};
+       }},
+      {"an untagged row in each cut result", "0000",
+       [&](Lines& l) -> Problems {
+         size_t first = insertUntaggedRow(l, find(l, " [row: 1000]"));
+         size_t second =
+             insertUntaggedRow(l, find(l, " [row: 1]", find(l, "-- TPC-H Query 20", 0, true)));
+         return {{first, kUntagged, kEveryMode}, {second, kUntagged, kEveryMode}};
        }},
       {"one numbered row more after the last block", "1111",
        [](Lines& l) -> Problems {
@@ -707,5 +751,78 @@ TEST(VerifyLineEnds, AConversionToCrlfAfterTheCutIsNamedAtItsLine) {
                       std::string::npos)
           << "no conversion named at line " << line << ": " << run.err;
     }
+  }
+}
+
+// A result begins at its separator line, for the checker as for streamtrim's
+// count: a separator as the log's last line, with or without its newline,
+// begins one; a separator outside a query begins none.
+TEST(VerifySummary, CountsTheResultsAsStreamtrimDoes) {
+  struct Case {
+    const char* name;
+    std::string log;
+    bool unterminated;  // the cut log's last newline taken away: a problem of its own
+    const char* counts;
+  };
+  const std::string separatorLast =
+      StreamLog().query(3, 5).query(16, 12000).query(7, 0, false).text();
+  const std::vector<Case> cases = {
+      {"a separator as the last line", separatorLast, false, ": 3 results, 1 cut, "},
+      {"the same without its newline", separatorLast, true, ": 3 results, 1 cut, "},
+      {"a result without rows", StreamLog().query(3, 5).query(7, 0).text(), false,
+       ": 2 results, 0 cut, "},
+      {"a separator after a cut result's last row",
+       StreamLog().query(16, 12000, false).text() + "===\n", false, ": 1 results, 1 cut, "},
+      {"a separator before the first header", "===\n" + StreamLog().query(3, 5).text(), false,
+       ": 1 results, 0 cut, "},
+  };
+  for (const Case& c : cases) {
+    Logs logs(c.log);
+    if (c.unterminated) {
+      std::string cut = readFile(logs.cut);
+      ASSERT_TRUE(cut.ends_with("=\n"));
+      writeFile(logs.cut, cut.substr(0, cut.size() - 1));
+    }
+    for (const Mode& mode : {kModes[0], kModes[2]}) {
+      SCOPED_TRACE(std::string(c.name) + ", " + mode.name);
+      RunResult run = verify(logs, mode);
+      EXPECT_EQ(run.status, c.unterminated ? 1 : 0) << run.err;
+      EXPECT_NE(run.out.find(c.counts), std::string::npos) << run.out;
+    }
+  }
+}
+
+// "-" names a file, as any other name: standard input, here another log,
+// is read only by its own path.
+TEST(VerifyArguments, ADashIsAFileName) {
+  SKIP_UNLESS_POSIX("standard input is given through the shell");
+  Logs logs(twoCutResults());
+  Logs other(StreamLog().query(3, 5).text());
+  struct Case {
+    bool dashIsCut;  // else "-" is the original
+    std::vector<std::string> args;
+    const char* says;
+  };
+  const std::vector<Case> cases = {
+      {true, {"-"}, "-: 4 results, 2 cut, checked strictly alone: verified\n"},
+      {true, {"--", "-"}, "-: 4 results, 2 cut, checked strictly alone: verified\n"},
+      {true,
+       {"--any-sample", "-", "stream.log"},
+       "-: 4 results, 2 cut, checked for any sample against stream.log: verified\n"},
+      {false,
+       {"cut.log", "-"},
+       "cut.log: 4 results, 2 cut, checked strictly against -: verified\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    writeFile(logs.dir.file("-"), readFile(c.dashIsCut ? logs.cut : logs.original));
+    std::vector<std::string> args = {"sh", "-c", "exec " + emulatorPrefix() + "\"$@\" < \"$0\"",
+                                     other.cut, STREAMTRIM_VERIFY_BINARY};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    RunOptions inDir;
+    inDir.cwd = logs.dir.path();
+    RunResult run = runProgram("/bin/sh", args, inDir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.out.ends_with(c.says)) << run.out;
   }
 }
