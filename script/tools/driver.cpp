@@ -20,6 +20,9 @@ const char* progname = nullptr;
 
 namespace {
 
+// The usage text is the tool's own, kept byte for byte, its spelling
+// ("trucated", "cutted") included: scripts and audit reports compare it with
+// what earlier versions printed, so it is not to be "fixed".
 void printUsage(FILE* to) {
   std::fprintf(to,
                "usage: %s <inputfile> [<outputfile>]\n\n"

@@ -1,6 +1,6 @@
 // checker/: streamtrim-verify, its driver (verify_driver.cpp) and every
-// part only it uses; it builds on the tool's spine at the top, run/, log/
-// and system/. This header is its entry.
+// part only it uses; it builds on the tool's spine at the top, run/, log/,
+// row_scan/ and system/. This header is its entry.
 //
 // Checking a cut log: the judge of streamtrim's work.
 //

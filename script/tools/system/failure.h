@@ -2,9 +2,13 @@
 //
 // Every failure the tool can meet (a file that cannot be opened, read or
 // written, an input that changes under it) ends the run with one line on
-// standard error, "streamtrim: <what>: <reason>", and exit status 1. The code
-// that detects the failure throws; only main catches, prints and exits, so no
-// layer in between can lose an error or carry on after one.
+// standard error, "<program>: <what>: <reason>": "streamtrim: ..." with exit
+// status 1 for the tool, "streamtrim-verify: ..." with status 2 (could not
+// check) for the checker. The code that detects the failure throws; only
+// each program's main catches and prints it, so no layer in between can lose
+// an error or carry on after one. Besides main, only the tool's usage() and
+// the checker's argument parser (its usage errors, --help and --version) end
+// the process themselves.
 
 #ifndef STREAMTRIM_FAILURE_H
 #define STREAMTRIM_FAILURE_H

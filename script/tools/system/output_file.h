@@ -26,8 +26,9 @@
 //   the previous content: the replacement is a new file.
 // - kFileInClosedFolder: where no file can be created in the output's
 //   directory but the output file itself may be written, it is written in
-//   place instead: emptied by begin() and written in blocks, after a note
-//   (announce()) that an interrupted run leaves a part of the cut.
+//   place instead: emptied by begin() and written (in blocks of whole lines
+//   on POSIX systems, line by line on Windows), after a note (announce())
+//   that an interrupted run leaves a part of the cut.
 // - kFileInAppendOnlyFolder: an append-only directory (Linux's chattr +a)
 //   takes a new file but lets none be renamed or removed, so neither a
 //   temporary file's rename nor its removal would work: the output, existing
@@ -120,7 +121,8 @@ std::string inPlaceNote(const std::string& output, const std::string& reason);
 
 class OutputFile {
  public:
-  // Removes the temporary file of an output that was not closed.
+  // Each system's replacement removes its temporary file when it is
+  // destroyed without a successful close().
   virtual ~OutputFile() = default;
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
@@ -163,9 +165,10 @@ class OutputFile {
 
   // Finishes the output and reports any failure: what is held back in a
   // block is written; a replacement is closed and then renamed (or copied)
-  // over the output path, which holds the cut only when this returns.
-  // Standard output is closed too, so that an error the system reports only
-  // then is not lost.
+  // over the output path, which holds the cut only when this returns. On
+  // POSIX systems standard output is closed too, so that an error the system
+  // reports only then is not lost; on Windows its handle is left to the
+  // process's exit.
   virtual void close() = 0;
 
   // Bytes written so far.
