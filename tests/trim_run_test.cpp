@@ -19,6 +19,34 @@ namespace {
 const char kLog[] = "-- TPC-H Query 3\na|b\n===\n1|2\n(1 row)\n";
 const char kOldOutput[] = "old output!\r\n";
 
+// A log of one result under header: rows lines shaped like query 16's.
+std::string partsLog(const std::string& header, int rows) {
+  std::string log = header + "\na|b\n===\n";
+  for (int row = 1; row <= rows; ++row)
+    log += "Brand#11  |MEDIUM POLISHED STEEL           |" + std::to_string(row) + "\n";
+  return log;
+}
+
+// A terminal that records what it is asked to do, and each status line drawn.
+class RecordingTerminal : public Terminal {
+ public:
+  void drawStatus(std::string_view line) override {
+    events += "draw ";
+    lines.emplace_back(line);
+  }
+  void eraseStatus() override { events += "erase "; }
+  void printLine(std::string_view) override { events += "print "; }
+  int width() override { return 0; }
+  std::string events;
+  std::vector<std::string> lines;
+};
+
+// Progress timing whose every look at the clock finds a drawing due.
+struct DrawingAlways {
+  double now = 0;
+  ProgressTiming timing{.clock = [this] { return now += 1; }};
+};
+
 }  // namespace
 
 TEST(TrimRun, FailureBeforeTheOutputPassLeavesTheOutputAlone) {
@@ -75,21 +103,10 @@ TEST(TrimRun, Utf8ByteOrderMarkIsCopiedAsPartOfTheFirstLine) {
 // A note on a result left whole stands on a line of its own: a status line
 // drawn during the gathering pass is erased before it.
 TEST(TrimRun, NoteComesAfterTheStatusLineIsErased) {
-  class Recording : public Terminal {
-   public:
-    void drawStatus(std::string_view) override { events += "draw "; }
-    void eraseStatus() override { events += "erase "; }
-    void printLine(std::string_view) override { events += "print "; }
-    int width() override { return 0; }
-    std::string events;
-  } terminal;
-  ProgressTiming timing;
-  double now = 0;
-  timing.clock = [&] { return now += 1; };  // every look at the clock finds a drawing due
-  Progress progress(&terminal, timing);
-  std::string log = "-- TPC-H Query #16\na|b\n===\n";
-  for (int row = 1; row <= 10001; ++row)
-    log += "Brand#11  |MEDIUM POLISHED STEEL           |" + std::to_string(row) + "\n";
+  RecordingTerminal terminal;
+  DrawingAlways drawing;
+  Progress progress(&terminal, drawing.timing);
+  const std::string log = partsLog("-- TPC-H Query #16", 10001);
   ASSERT_GT(log.size(), Progress::kCheckEvery);
   TempDir dir;
   writeFile(dir.file("in.log"), log);
@@ -110,21 +127,10 @@ TEST(TrimRun, NoteComesAfterTheStatusLineIsErased) {
 // Each pass shows how much of the whole log it has read: its first drawing
 // comes after the reader's first block of a larger log.
 TEST(TrimRun, EachPassShowsItsShareOfTheWholeLog) {
-  class Recording : public Terminal {
-   public:
-    void drawStatus(std::string_view line) override { lines.emplace_back(line); }
-    void eraseStatus() override {}
-    void printLine(std::string_view) override {}
-    int width() override { return 0; }
-    std::vector<std::string> lines;
-  } terminal;
-  ProgressTiming timing;
-  double now = 0;
-  timing.clock = [&] { return now += 1; };  // every look at the clock finds a drawing due
-  Progress progress(&terminal, timing);
-  std::string log = "-- TPC-H Query 16\na|b\n===\n";
-  for (int row = 1; row <= 40000; ++row)
-    log += "Brand#11  |MEDIUM POLISHED STEEL           |" + std::to_string(row) + "\n";
+  RecordingTerminal terminal;
+  DrawingAlways drawing;
+  Progress progress(&terminal, drawing.timing);
+  const std::string log = partsLog("-- TPC-H Query 16", 40000);
   const uint64_t percent = LineReader::kBlockSize * 100 / log.size();
   ASSERT_TRUE(percent >= 10 && percent < 100) << percent;
   TempDir dir;
