@@ -442,6 +442,7 @@ TEST(OutputWritePaths, AFailedWriteLeavesWholeLines) {
     kAppended,
     kStdoutFile,
     kShellThenEcho,  // sh -c 'streamtrim LOG; echo next' >out.log
+    kReadWrite,      // sh -c 'streamtrim LOG 1<>out.log': written from its start, not emptied
     kClosedFolder,
     kAppendOnlyFolder,
     kCopiedOver,
@@ -470,6 +471,9 @@ TEST(OutputWritePaths, AFailedWriteLeavesWholeLines) {
       {"standard output to a file, a full disk", Output::kStdoutFile, true, mid, 7, mid},
       {"standard output to a file, a size limit, then the shell's next command",
        Output::kShellThenEcho, false, mid, -1, mid - 1},
+      // Near miss: the failed write stops inside the file's own bytes, which stay.
+      {"standard output read-write over a longer file, a size limit: nothing cut",
+       Output::kReadWrite, false, mid, -1, 0},
       {"in place in a folder that takes no new file, a size limit", Output::kClosedFolder, false,
        mid, -1, mid - 1},
       {"in place in an append-only folder, a full disk", Output::kAppendOnlyFolder, true, mid, 1,
@@ -496,7 +500,7 @@ TEST(OutputWritePaths, AFailedWriteLeavesWholeLines) {
       options.stdoutAppendPath = out;
     else if (row.output == Output::kStdoutFile || row.output == Output::kShellThenEcho)
       options.stdoutPath = out;
-    else
+    else if (row.output != Output::kReadWrite)
       args.push_back(out);
     std::optional<LockedDirectory> locked;
     std::optional<FlaggedDirectory> flagged;
@@ -519,9 +523,11 @@ TEST(OutputWritePaths, AFailedWriteLeavesWholeLines) {
       run = runStreamtrim(args, options);
     } else {
       FileSizeLimit limit(before.size() + room);
-      if (row.output == Output::kShellThenEcho) {
+      if (row.output == Output::kShellThenEcho || row.output == Output::kReadWrite) {
         // Through the emulator where the build needs one, as runStreamtrim runs it.
-        std::vector<std::string> command = {"sh", "-c", "\"$@\"; echo next", "sh"};
+        const std::string script =
+            row.output == Output::kShellThenEcho ? "\"$@\"; echo next" : "\"$@\" 1<>'" + out + "'";
+        std::vector<std::string> command = {"sh", "-c", script, "sh"};
         std::istringstream emulator(emulatorPrefix());
         for (std::string word; emulator >> word;)
           command.push_back(word);
@@ -538,7 +544,10 @@ TEST(OutputWritePaths, AFailedWriteLeavesWholeLines) {
     EXPECT_EQ(withoutNotes(run.err),
               errorLine(args.size() > 1 ? out : "standard output", row.injected ? ENOSPC : EFBIG));
     const std::string holds = readFile(out);
-    EXPECT_TRUE(holds == before + log.substr(0, ends[row.kept]) + after)
+    const std::string expected = row.output == Output::kReadWrite
+                                     ? log.substr(0, room) + std::string(log.size() - room, '.')
+                                     : before + log.substr(0, ends[row.kept]) + after;
+    EXPECT_TRUE(holds == expected)
         << holds.size() << " bytes, not " << before.size() + ends[row.kept] + after.size();
     EXPECT_EQ(temporaryFiles(dir), std::vector<std::string>{});
     if (appended) {
