@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "decode/decoded_log.h"
 #include "run/progress.h"
 #include "system/command_line.h"
 #include "system/failure.h"
@@ -84,8 +85,8 @@ int main(int argc, char** argv) {
   };
   try {
     refuseUnopenedDescriptor(outputname);
-    trimLog({[&] { return openInputFile(inputname); }, [&] { return openOutputFile(outputname); },
-             [&] { return openExistingOutput(outputname); }},
+    trimLog({[&] { return openLog(inputname); }, [&] { return openOutputFile(outputname); },
+             [&] { return openExistingOutput(outputname); }, outputname},
             progress, note);
   } catch (const BrokenPipe& failure) {
     progress.erase();

@@ -1,5 +1,6 @@
 #include "trim_run.h"
 
+#include "decode/decoded_log.h"
 #include "log/existing_output.h"
 #include "log/log_evidence.h"
 #include "log/log_format.h"
@@ -56,6 +57,7 @@ void noteLargeResults(const std::string& path, const GatheredLog& gathered, Prog
 void trimLog(const TrimFiles& files, Progress& progress, const NoteSink& note) {
   GatheredLog gathered;
   std::string path;
+  uint64_t decodedSize = 0;
   {
     std::unique_ptr<InputFile> input = files.openLog();
     path = input->path();
@@ -63,9 +65,12 @@ void trimLog(const TrimFiles& files, Progress& progress, const NoteSink& note) {
     refuseWideLog(*input);
     refuseNonTextLog(*input);
     refuseToReplaceOriginal(files, *input);
+    refuseCompressedOutputName(files.outputName);
     progress.beginPass(1, input->stamp().size);
     scanResultAndGenerateOutput(*input, nullptr, true, gathered, progress.readObserver());
     refuseWhatIsNoLog(path, gathered);
+    if (const auto* decoded = dynamic_cast<const DecodedInputFile*>(input.get()))
+      decodedSize = decoded->decodedBytes();
   }
   noteLargeResults(path, gathered, progress, note);
 
@@ -87,6 +92,7 @@ void trimLog(const TrimFiles& files, Progress& progress, const NoteSink& note) {
 
   RunSummary summary = summaryOfResults(gathered);
   summary.bytesOut = output->bytesWritten();
+  summary.bytesDecoded = decodedSize;
   summary.seconds = progress.elapsed();
   progress.finish(summary);
 }

@@ -29,6 +29,9 @@ struct TrimFiles {
   // The file the output would replace, for reading (null when none), once
   // before the first pass; none is looked at without it.
   std::function<std::unique_ptr<InputFile>()> openExistingOutput = {};
+  // The output's path as given, for the refusal of a compressed file's name
+  // (decode/decoded_log.h); empty for standard output.
+  std::string outputName = {};
 };
 
 // Where a run's notes go: each is one line, without its line break, for
@@ -43,7 +46,8 @@ using NoteSink = std::function<void(const std::string& line)>;
 // the output pass, and what a replaced output could not keep of the previous
 // file (file_attributes.h), once the cut is in place. Throws a Failure when a file
 // cannot be opened, read, written or closed, when the log is no log to cut (a compressed file or an
-// archive, a log in UTF-16, a log that is cut already), when the output is the log, or when the log
+// archive, a log in UTF-16, a log that is cut already), when the output is the log or named as a
+// compressed file, or when the log
 // changes during the run; the refusals come before the output is opened.
 void trimLog(const TrimFiles& files, Progress& progress, const NoteSink& note = {});
 

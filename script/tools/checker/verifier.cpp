@@ -11,6 +11,7 @@
 #include "checker/problem_report.h"
 #include "checker/problem_text.h"
 #include "checker/sample_replay.h"
+#include "decode/decoded_log.h"
 #include "large_results.h"
 #include "log/log_evidence.h"
 #include "log/log_format.h"
@@ -284,10 +285,10 @@ VerifySummary verifyCutLog(const InputFile& cutLog, const InputFile* original, b
 }
 
 VerifySummary verifyCutLog(const VerifyOptions& options, VerifyListener& listener) {
-  std::unique_ptr<InputFile> cutLog = openInputFile(options.cutLog, Readable::kFileOrPipe);
+  std::unique_ptr<InputFile> cutLog = openLog(options.cutLog, Readable::kFileOrPipe);
   std::unique_ptr<InputFile> original;
   if (!options.original.empty())
-    original = openInputFile(options.original, Readable::kFileOrPipe);
+    original = openLog(options.original, Readable::kFileOrPipe);
   for (const InputFile* log : {cutLog.get(), original.get()}) {
     if (log != nullptr) {
       refusePackedFile(*log);

@@ -70,7 +70,7 @@ bool LineReader::fill() {
   }
   end_ += got;
   if (observer_ != nullptr)
-    observer_->blockRead(bufferOffset_ + end_, got);
+    observer_->blockRead(input_.storedOffset(bufferOffset_ + end_), got);
   return true;
 }
 

@@ -89,7 +89,10 @@ std::string summaryLine(const RunSummary& summary) {
     line += "none cut";
   else
     line += std::to_string(summary.cutRows.size()) + " cut " + cutRowsText(summary.cutRows);
-  return line + "; " + formatBytes(static_cast<double>(summary.bytesIn)) + " in, " +
-         formatBytes(static_cast<double>(summary.bytesOut)) + " out; " +
+  line += "; " + formatBytes(static_cast<double>(summary.bytesIn)) + " in, ";
+  if (summary.bytesDecoded > 0)
+    line.insert(line.size() - 2,
+                " (" + formatBytes(static_cast<double>(summary.bytesDecoded)) + " decoded)");
+  return line + formatBytes(static_cast<double>(summary.bytesOut)) + " out; " +
          formatSeconds(summary.seconds);
 }

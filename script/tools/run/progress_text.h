@@ -19,6 +19,7 @@ struct RunSummary {
   uint64_t bytesIn = 0;           // size of the log
   uint64_t bytesOut = 0;          // bytes written to the output
   double seconds = 0;             // wall time of the whole run
+  uint64_t bytesDecoded = 0;      // its decoded size, for a compressed log; 0 for a plain one
 };
 
 // "streamtrim: pass 1/2  42%  612 MB/s  0:03 left": pass (1 or 2) has read
@@ -28,7 +29,8 @@ struct RunSummary {
 std::string statusLine(int pass, uint64_t done, uint64_t total, double elapsed);
 
 // "streamtrim: 22 results seen, 1 cut (18314 rows); 2.08 MB in, 1.21 MB out;
-// 0.84 s". Up to five cut results are listed with their rows; more are
+// 0.84 s"; a compressed log's decoded size after its own, as "512 kB in
+// (2.08 MB decoded)". Up to five cut results are listed with their rows; more are
 // summed.
 std::string summaryLine(const RunSummary& summary);
 

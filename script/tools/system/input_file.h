@@ -86,6 +86,11 @@ class InputFile {
   // Whether this is a pipe, to be read front to back (pipe_input_file.h).
   virtual bool isPipe() const { return false; }
 
+  // How far into the file as stored the reads up to readEnd reach, for a
+  // progress display: readEnd itself, except for a compressed log decoded as
+  // it is read (decode/decoded_log.h), whose stored bytes are fewer.
+  virtual uint64_t storedOffset(uint64_t readEnd) const { return readEnd; }
+
  protected:
   explicit InputFile(std::string path) : path_(std::move(path)) {}
 
