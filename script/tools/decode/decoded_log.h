@@ -30,6 +30,8 @@
 #include <string>
 #include <vector>
 
+#include "decode/compressed_stream.h"
+#include "decode/decode_ahead.h"
 #include "decode/stream_decoder.h"
 #include "system/input_file.h"
 
@@ -56,20 +58,23 @@ class DecodedInputFile final : public InputFile {
   // The decoded bytes that stay in memory for a read at the start again.
   static constexpr size_t kKeptBytes = 64 * 1024;
 
+  // Decodes source, which starts with a unit of format: a file a few blocks
+  // ahead on a thread of its own (decode_ahead.h), a pipe as it is read.
   DecodedInputFile(std::unique_ptr<InputFile> source, const CompressedFormat& format);
+  ~DecodedInputFile() override;
 
   // The compressed file's: a log changed between passes is a compressed file changed.
   FileStamp stamp() const override { return source_->stamp(); }
 
   // Reads the decoded bytes at offset. Throws a Failure naming the file and
-  // the compressed offset for a damaged stream, and for an offset behind the
-  // position, beyond the kept bytes, on a pipe.
+  // the compressed offset for a damaged stream (compressed_stream.h), and
+  // for an offset behind the position, beyond the kept bytes, on a pipe.
   size_t readAt(uint64_t offset, char* buffer, size_t size) const override;
 
   bool isPipe() const override { return source_->isPipe(); }
 
-  // How much of the compressed file has been taken by the decoder.
-  uint64_t storedOffset(uint64_t) const override { return compressedPosition(); }
+  // How much of the compressed file lies behind the bytes read.
+  uint64_t storedOffset(uint64_t) const override { return block_.compressedEnd; }
 
   const CompressedFormat& format() const { return format_; }
 
@@ -77,30 +82,20 @@ class DecodedInputFile final : public InputFile {
   uint64_t decodedBytes() const { return position_; }
 
  private:
-  size_t decodeSome(char* out, size_t size) const;  // at position_; 0 at the end
-  void keep(const char* bytes, size_t count) const;
-  void skipTo(uint64_t offset) const;
   void restart() const;
-  bool refill() const;
-  void beginUnit() const;
-  uint64_t compressedPosition() const { return sourceRead_ - (inEnd_ - inBegin_); }
-  [[noreturn]] void failAt(uint64_t offset, const std::string& what,
-                           const std::string& detail) const;
-  [[noreturn]] void failWindow(uint64_t window) const;
+  bool nextBlock() const;  // false at the end
+  void keep(const char* bytes, size_t count) const;
 
   std::unique_ptr<InputFile> source_;
   const CompressedFormat& format_;
   // Reading is decoding, as readAt on a file is reading.
-  mutable std::unique_ptr<StreamDecoder> decoder_;
-  mutable std::vector<char> in_;  // compressed bytes read, in_[inBegin_, inEnd_) not yet decoded
-  mutable size_t inBegin_ = 0;
-  mutable size_t inEnd_ = 0;
-  mutable uint64_t sourceRead_ = 0;  // the compressed offset just past in_[inEnd_ - 1]
-  mutable uint64_t unitStart_ = 0;   // the compressed offset of the current unit's first byte
-  mutable bool inUnit_ = false;
-  mutable bool ended_ = false;
-  mutable uint64_t position_ = 0;  // the decoded offset of the next byte decoded
-  mutable std::string kept_;       // the first min(position_, kKeptBytes) decoded bytes
+  mutable std::unique_ptr<CompressedStream> stream_;
+  mutable std::unique_ptr<DecodeAhead> ahead_;  // null for a pipe
+  mutable std::vector<char> inline_;            // a pipe's block
+  mutable DecodedBlock block_;                  // the bytes at and after position_ ...
+  mutable size_t blockUsed_ = 0;                // ... are block_.data[blockUsed_, size)
+  mutable uint64_t position_ = 0;               // the decoded offset of the next byte read
+  mutable std::string kept_;  // the first min(position_, kKeptBytes) decoded bytes
 };
 
 #endif  // STREAMTRIM_DECODED_LOG_H
