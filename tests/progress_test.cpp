@@ -70,6 +70,7 @@ TEST(ProgressText, SummaryLine) {
     uint64_t in, out;
     double seconds;
     std::string line;
+    uint64_t decoded = 0;
   };
   // clang-format off
   const std::vector<Case> cases = {
@@ -83,10 +84,14 @@ TEST(ProgressText, SummaryLine) {
        "9 results seen, 5 cut (1, 2, 3, 4 and 5 rows); 0 B in, 0 B out; 0.00 s"},
       {9, {10001, 10002, 10003, 10004, 10005, 10006}, 0, 0, 0,
        "9 results seen, 6 cut (60021 rows in all); 0 B in, 0 B out; 0.00 s"},
+      {22, {18314}, 512000, 1210000, 1.234,
+       "22 results seen, 1 cut (18314 rows); 512 kB in (2.08 MB decoded), 1.21 MB out; 1.23 s",
+       2080000},
   };
   // clang-format on
   for (const Case& c : cases)
-    EXPECT_EQ(summaryLine({c.seen, c.cut, c.in, c.out, c.seconds}), "streamtrim: " + c.line);
+    EXPECT_EQ(summaryLine({c.seen, c.cut, c.in, c.out, c.seconds, c.decoded}),
+              "streamtrim: " + c.line);
 }
 
 namespace {

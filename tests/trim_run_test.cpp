@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "compressed_forms.h"
+#include "decode/decoded_log.h"
 #include "log/line_reader.h"
 #include "system/failure.h"
 #include "system/memory_file.h"
@@ -35,10 +37,14 @@ class RecordingTerminal : public Terminal {
     lines.emplace_back(line);
   }
   void eraseStatus() override { events += "erase "; }
-  void printLine(std::string_view) override { events += "print "; }
+  void printLine(std::string_view line) override {
+    events += "print ";
+    printed.emplace_back(line);
+  }
   int width() override { return 0; }
   std::string events;
   std::vector<std::string> lines;
+  std::vector<std::string> printed;
 };
 
 // Progress timing whose every look at the clock finds a drawing due.
@@ -145,4 +151,27 @@ TEST(TrimRun, EachPassShowsItsShareOfTheWholeLog) {
     ASSERT_NE(first, terminal.lines.end());
     EXPECT_TRUE(first->starts_with(pass + (" " + std::to_string(percent)) + "%  ")) << *first;
   }
+}
+
+// A compressed log's passes count its compressed bytes, which its size is;
+// the summary gives both sizes.
+TEST(TrimRun, ACompressedLogCountsItsCompressedBytes) {
+  RecordingTerminal terminal;
+  DrawingAlways drawing;
+  Progress progress(&terminal, drawing.timing);
+  const std::string log = partsLog("-- TPC-H Query 16", 100000), zstd = zstdOf(log);
+  TempDir dir;
+  writeFile(dir.file("in.log.zst"), zstd);
+  TrimFiles files{[&] { return openLog(dir.file("in.log.zst")); },
+                  [&] { return openOutputFile(dir.file("out.log")); }};
+  trimLog(files, progress);
+  ASSERT_FALSE(terminal.lines.empty());
+  // Decoded bytes counted against the compressed size would show 100% at once.
+  EXPECT_TRUE(terminal.lines.front().starts_with("streamtrim: pass 1/2  ")) << terminal.lines[0];
+  EXPECT_EQ(terminal.lines.front().find("100%"), std::string::npos) << terminal.lines[0];
+  ASSERT_EQ(terminal.printed.size(), 1u);
+  EXPECT_NE(terminal.printed[0].find(" in (" + formatBytes(static_cast<double>(log.size())) +
+                                     " decoded), "),
+            std::string::npos)
+      << terminal.printed[0];
 }
