@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "compressed_forms.h"
+#include "decode/decoded_log.h"
 #include "system/failure.h"
 #include "test_support.h"
 
@@ -19,14 +21,14 @@ std::string table(int queryNr, int rows, const std::string& closing = "(rows)\n"
 
 GatheredLog gather(const std::string& path) {
   GatheredLog gathered;
-  scanResultAndGenerateOutput(*openInputFile(path), nullptr, true, gathered);
+  scanResultAndGenerateOutput(*openLog(path), nullptr, true, gathered);
   return gathered;
 }
 
 // Runs the output pass into a file of dir and returns what it wrote.
 std::string outputPass(const TempDir& dir, const std::string& log, GatheredLog& gathered) {
   std::unique_ptr<OutputFile> output = openOutputFile(dir.file("out.log"));
-  scanResultAndGenerateOutput(*openInputFile(log), output.get(), false, gathered);
+  scanResultAndGenerateOutput(*openLog(log), output.get(), false, gathered);
   output->close();
   return readFile(dir.file("out.log"));
 }
@@ -114,6 +116,11 @@ TEST(Scanner, RefusesALogThatChangedAfterTheGatheringPass) {
           << change.what;
     }
   }
+  // A compressed log is the compressed file: its stamp tells the change.
+  writeFile(log, zstdOf(content));
+  GatheredLog gathered = gather(log);
+  setModificationTime(log, {1000000000, 0});
+  EXPECT_THROW(outputPass(dir, log, gathered), Failure);
 }
 
 // Rewrites path with content of the same size and gives it back its
