@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Writes the seeds of the compressed target (fuzz/compressed_fuzzer.cpp) into
+# fuzz/corpus/compressed/: a small log of two results, one of them cut at the
+# targets' sizes, compressed with the zstd and gzip commands, in one unit and
+# in several (a skippable zstd frame between two frames), each after the byte
+# that chooses its format and without the signature the target puts back;
+# one of each cut short, one with a byte changed; and the same log as the
+# target's own input for its library-compressed modes, once read a few bytes
+# at a time. Run it again only to renew the seeds: the fuzzer's findings are
+# added beside them.
+#
+# usage: bash fuzz/compressed_seeds.sh
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+out="$root/fuzz/corpus/compressed"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$out"
+
+{
+  printf 'TPC-H Query 16\n===\n'
+  for i in $(seq 1 20); do printf 'Brand#%d|PROMO|%d\n' "$i" "$i"; done
+  printf '(20 rows)\nTPC-H Query 3\n===\na|1\n(1 rows)\n'
+} >"$work/log"
+head -c 40 "$work/log" >"$work/head"
+tail -c +41 "$work/log" >"$work/tail"
+
+zstd -q -3 -c "$work/log" >"$work/log.zst"
+gzip -6 -n -c "$work/log" >"$work/log.gz"
+zstd -q -3 -c "$work/head" >"$work/head.zst"
+zstd -q -3 -c "$work/tail" >"$work/tail.zst"
+gzip -6 -n -c "$work/head" >"$work/head.gz"
+gzip -6 -n -c "$work/tail" >"$work/tail.gz"
+# A skippable frame: its magic number, a length of 4 and 4 bytes.
+printf '\x50\x2a\x4d\x18\x04\x00\x00\x00skip' >"$work/skippable"
+
+# seed NAME CHOOSER SIGNATURE_BYTES FILE...: the chooser byte, then the
+# files' bytes joined, less the first SIGNATURE_BYTES.
+seed() {
+  local name="$1" chooser="$2" skip="$3"
+  shift 3
+  { printf "\\x$chooser"; cat "$@" | tail -c +$((skip + 1)); } >"$out/$name"
+}
+seed zstd_one_frame 00 4 "$work/log.zst"
+seed zstd_frames_and_skippable 00 4 "$work/head.zst" "$work/skippable" "$work/tail.zst"
+seed gzip_one_member 01 3 "$work/log.gz"
+seed gzip_two_members 01 3 "$work/head.gz" "$work/tail.gz"
+head -c -5 "$work/log.zst" >"$work/short.zst"
+seed zstd_cut_short 00 4 "$work/short.zst"
+head -c -5 "$work/log.gz" >"$work/short.gz"
+seed gzip_cut_short 01 3 "$work/short.gz"
+# The CRC's first byte changed.
+size="$(stat -c %s "$work/log.gz")"
+{ head -c $((size - 8)) "$work/log.gz"; printf '\x00'; tail -c 7 "$work/log.gz"; } >"$work/crc.gz"
+seed gzip_crc_changed 01 3 "$work/crc.gz"
+{ printf '\x02'; cat "$work/log"; } >"$out/library_zstd"
+{ printf '\x03'; cat "$work/log"; printf '\xf9' ; printf '3\n'; } >"$out/library_gzip_short_reads"
+ls -l "$out"
