@@ -3,16 +3,20 @@
 // must be the cut of the plain bytes the library itself decodes from them,
 // or the run must fail with one Failure of one line.
 //
-// The input's first byte chooses what follows it (its value modulo 4):
+// The input's first byte chooses what follows it. Its two low bits:
 //   0: a zstd frame's magic number, then the rest of the input as it is;
 //   1: a gzip member's magic number and method, then the rest as it is;
 //   2: the rest taken as a log (fuzz_support.h, its directives too),
-//      compressed here with zstd in two frames, the second at a third of
-//      the log;
+//      once, or twice when bit 3 is set, compressed here with zstd in
+//      two frames, the second at a third of the log;
 //   3: the same, with gzip in two members.
-// The seeds of 0 and 1 are real compressed logs, whose bytes the fuzzer
-// changes; 2 and 3 reach large valid streams, read back a few bytes at a
-// time with a 0xF9 directive.
+// Bits 2 and 3 give 0 and 1 a limit to each read of the decoded log (for 2
+// and 3 a 0xF9 directive does), bits 4 and 5 one to each read of the
+// compressed bytes: kReadLimits, 0 for none. Small reads of the decoded log
+// make the cut's jumps over deleted rows skip decoded bytes, and logs past
+// DecodedInputFile::kKeptBytes make the second pass decode from the top
+// again. The seeds of 0 and 1 are real compressed logs, whose bytes the
+// fuzzer changes; 2 and 3 reach large valid streams.
 //
 // Each input runs twice through the tool: trimLog, the program's own run
 // with its refusals, the log opened afresh for each pass and the program's
@@ -23,6 +27,7 @@
 #include <zlib.h>
 #include <zstd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -39,8 +44,33 @@ namespace {
 
 // Decoded logs larger than this are left alone: a few bytes of an RLE block
 // stand for hundreds of kilobytes, and a log in memory gains nothing from
-// them but time.
-constexpr size_t kMaxDecodedBytes = size_t{1} << 18;
+// them but time. Twice the bytes a decoded log keeps (64 KiB) is enough to
+// decode some of it again.
+constexpr size_t kMaxDecodedBytes = size_t{1} << 17;
+constexpr size_t kReadLimits[] = {0, 7, 100, 4096};
+
+// A file whose reads return at most maxRead bytes each (0: no limit).
+class LimitedReads final : public InputFile {
+ public:
+  LimitedReads(std::unique_ptr<InputFile> file, size_t maxRead)
+      : InputFile(file->path()), file_(std::move(file)), maxRead_(maxRead) {}
+  FileStamp stamp() const override { return file_->stamp(); }
+  size_t readAt(uint64_t offset, char* buffer, size_t size) const override {
+    return file_->readAt(offset, buffer, maxRead_ == 0 ? size : std::min(size, maxRead_));
+  }
+  bool isPipe() const override { return file_->isPipe(); }
+  uint64_t storedOffset(uint64_t readEnd) const override { return file_->storedOffset(readEnd); }
+
+ private:
+  std::unique_ptr<InputFile> file_;
+  size_t maxRead_;
+};
+
+// How the input asks the logs to be read.
+struct Reads {
+  size_t compressed = 0;  // each read of the compressed bytes, at most
+  size_t decoded = 0;     // each read of the decoded log, at most
+};
 
 enum class Decoded { kWhole, kDamaged, kTooLarge };
 
@@ -161,19 +191,21 @@ Outcome outcomeOf(Run run) {
 // The log in memory, through decodedLog when decode (as the programs open
 // every log), as it is otherwise (for the plain bytes, which may hold a
 // compressed file again).
-std::unique_ptr<InputFile> opened(std::string_view bytes, size_t maxRead, bool decode,
+std::unique_ptr<InputFile> opened(std::string_view bytes, const Reads& reads, bool decode,
                                   uint64_t id = 0) {
-  std::unique_ptr<InputFile> log = memoryLog("log", bytes, maxRead, id);
-  return decode ? decodedLog(std::move(log)) : std::move(log);
+  if (!decode)
+    return memoryLog("log", bytes, reads.decoded, id);
+  return std::make_unique<LimitedReads>(decodedLog(memoryLog("log", bytes, reads.compressed, id)),
+                                        reads.decoded);
 }
 
 // trimLog on the log, opened afresh for each pass.
-Outcome trimmed(std::string_view bytes, size_t maxRead, bool decode) {
+Outcome trimmed(std::string_view bytes, const Reads& reads, bool decode) {
   return outcomeOf([&] {
     std::string cut;
     uint64_t id = 0;
     TrimFiles files{[&] {
-                      auto log = opened(bytes, maxRead, decode, id);
+                      auto log = opened(bytes, reads, decode, id);
                       id = log->stamp().fileId;  // both passes open the same file
                       return log;
                     },
@@ -185,9 +217,10 @@ Outcome trimmed(std::string_view bytes, size_t maxRead, bool decode) {
 }
 
 // The cutter's two passes over one decoded log, with the targets' sizes.
-Outcome cutWithSizes(std::string_view bytes, size_t maxRead, bool decode, const CutSizes& sizes) {
+Outcome cutWithSizes(std::string_view bytes, const Reads& reads, bool decode,
+                     const CutSizes& sizes) {
   return outcomeOf([&] {
-    std::unique_ptr<InputFile> log = opened(bytes, maxRead, decode);
+    std::unique_ptr<InputFile> log = opened(bytes, reads, decode);
     return cutTwice(*log, *log, sizes);
   });
 }
@@ -202,9 +235,9 @@ void check(const char* what, const Outcome& compressed, const Outcome& plain, bo
     violation(std::string(what) + ": the compressed log's outcome is the plain log's (" +
               (compressed.failed ? compressed.text : "cut") + " against " +
               (plain.failed ? plain.text : "cut") + ")" +
-              (compressed.failed || plain.failed ? ""
-                                                 : ": " + firstDifference(compressed.text,
-                                                                          plain.text)));
+              (compressed.failed || plain.failed
+                   ? ""
+                   : ": " + firstDifference(compressed.text, plain.text)));
 }
 
 }  // namespace
@@ -215,12 +248,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
   unsigned mode = data[0] % 4;
   bool zstd = mode % 2 == 0;
+  unsigned choice = (data[0] >> 2) % 4;
+  Reads reads{kReadLimits[(data[0] >> 4) % 4], kReadLimits[choice]};
   std::string compressed;
   FuzzLog log;
   if (mode < 2) {
     compressed = std::string(zstd ? "\x28\xb5\x2f\xfd" : "\x1f\x8b\x08") + std::string(rest);
   } else {
     log = decodeLog(rest);
+    // At least 64 bytes a read: smaller reads of a log twice 64 KiB took a
+    // quarter of a second, and the cutter target has them.
+    reads.decoded = log.maxRead == 0 ? 0 : std::max<size_t>(log.maxRead, 64);
+    if (choice >= 2)
+      log.log += log.log;
     std::string_view plain(log.log);
     size_t split = plain.size() / 3;
     auto encode = zstd ? zstdEncode : gzipEncode;
@@ -233,9 +273,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (mode >= 2 && (decoded != Decoded::kWhole || plain != log.log))
     violation("the library decodes what it encoded");
   bool damaged = decoded == Decoded::kDamaged;
-  check("trimLog", trimmed(compressed, log.maxRead, true),
-        damaged ? Outcome{} : trimmed(plain, 0, false), damaged);
-  check("the cutter's passes", cutWithSizes(compressed, log.maxRead, true, log.sizes),
-        damaged ? Outcome{} : cutWithSizes(plain, 0, false, log.sizes), damaged);
+  check("trimLog", trimmed(compressed, reads, true),
+        damaged ? Outcome{} : trimmed(plain, reads, false), damaged);
+  check("the cutter's passes", cutWithSizes(compressed, reads, true, log.sizes),
+        damaged ? Outcome{} : cutWithSizes(plain, reads, false, log.sizes), damaged);
   return 0;
 }
