@@ -66,6 +66,13 @@ seed zstd_trailing_text 00 4 "$work/text.zst"
 # header without a checksum or a size, its window descriptor, and one last
 # raw block of 4 bytes.
 { printf '\x00\x00\x90\x21\x00\x00a|b\n'; } >"$out/zstd_window_256_mib"
+# A single-segment frame whose content size, 256 MiB, is its window.
+{ printf '\x00\xa0\x00\x00\x00\x10\x21\x00\x00a|b\n'; } >"$out/zstd_single_segment_256_mib"
+# A zstd frame with a byte of its compressed block changed, which libzstd
+# finds without saying where.
+size="$(stat -c %s "$work/log.zst")"
+{ head -c 40 "$work/log.zst"; printf '\xff'; tail -c $((size - 41)) "$work/log.zst"; } >"$work/changed.zst"
+seed zstd_byte_changed 00 4 "$work/changed.zst"
 # Logs past the 64 KiB a decoded log keeps in memory, read 100 bytes at a
 # time (0xF9), so that the cut skips decoded rows and the second pass decodes
 # from the top again: a result of 300 rows of 200 bytes, the log twice over
