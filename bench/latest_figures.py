@@ -34,6 +34,8 @@ SECTIONS = {
     "verify": re.compile(rf"^(.+?) +{SECONDS} +{SECONDS} +{NUMBER} +{SECONDS} +{SECONDS} +{SECONDS} +{NUMBER} +{SIZE}$"),
     "cold": re.compile(rf"^(.+?) +{SIZE} +{SECONDS} +{SECONDS} +{NUMBER} +{SIZE} +[\d.]+%$"),
     "hostile shapes": re.compile(rf"^(.+?) +{SIZE} +{SIZE} +{SECONDS} +{SIZE} +{SECONDS} +{SIZE}$"),
+    # The plain log's row has no yardstick, ratio or target.
+    "compressed": re.compile(rf"^(.+?) +{SIZE} +{SECONDS}(?: +{SECONDS} +{NUMBER} +{NUMBER})? +{SIZE}$"),
 }
 PAIR = re.compile(rf"^ +{SECONDS} +{SECONDS} +{NUMBER}$")
 
@@ -81,7 +83,7 @@ def parse(text):
             raise Unreadable(f"no '# {field}:' line: not an output this script saved")
     tables, section, runs = {}, None, None
     for line in text.split("\n"):
-        heading = re.match(r"^(hot|copied lines|verify|cold|hostile shapes): (?:median of (\d+) runs)?", line)
+        heading = re.match(r"^(hot|copied lines|verify|cold|hostile shapes|compressed): (?:median of (\d+) runs)?", line)
         if heading:
             section = heading.group(1)
             runs = heading.group(2) or runs
@@ -141,6 +143,22 @@ def markdown(fields, runs, tables):
                      f" | {piped_ratio} | {rss} |")
     for label, (_, _, _, _, seconds, rss) in shapes.items():
         lines.append(f"| {label} | {seconds} s | | | | | | | {rss} |")
+    lines += [
+        "",
+        f"The first log above ({next(iter(hot))}) compressed, in the same run: streamtrim against"
+        " the format's own tool decoding it twice to `/dev/null`, as streamtrim's two passes"
+        " must; the first row is the log uncompressed:",
+        "",
+        "| log | size | streamtrim | decoded twice | ratio | target | peak RSS |",
+        "|---|---|---|---|---|---|---|",
+    ]
+    for label, (size, seconds, twice, ratio, target, rss) in tables["compressed"]["rows"].items():
+        if twice is None:
+            lines.append(f"| {label} | {size} | {seconds} s | | | | {rss} |")
+        else:
+            tool = label.split()[0]
+            lines.append(f"| `{label}` | {size} | {seconds} s | `{tool} -dc` {twice} s | {ratio}"
+                         f" | at most {target} | {rss} |")
     return "\n".join(lines)
 
 

@@ -17,12 +17,17 @@
 // least any program that writes the same bytes must spend; streamtrim with
 // its standard output redirected to a file alternates with `cat LOG > FILE`;
 // and streamtrim writing an output in place (in a folder locked against new
-// files) alternates with it replacing an output.
+// files) alternates with it replacing an output. Compressed logs: the large
+// log compressed with `zstd -3` and with `gzip -6` (by the command-line
+// tools, once), streamtrim cutting each alternates with the format's tool
+// decoding it twice to /dev/null (`zstd -dc`, `gzip -dc`), as streamtrim's
+// two passes must; the plain log's run gives its time and memory beside them.
 //
 // The generated logs are kept in the cache directory and rewritten only when
 // their recipe or their size no longer match.
 //
-// usage: trim_benchmark [--runs N] [--quick] [--checker] [--copied] [--streamtrim PATH]
+// usage: trim_benchmark [--runs N] [--quick] [--checker] [--copied] [--compressed]
+//                       [--streamtrim PATH] [--against PATH]
 // It prints figures only; it asserts nothing about them.
 
 #include <fcntl.h>
@@ -59,6 +64,8 @@ constexpr const char* kWc = "/usr/bin/wc";
 constexpr const char* kCat = "/bin/cat";
 constexpr const char* kCp = "/bin/cp";
 constexpr const char* kShell = "/bin/sh";
+constexpr const char* kZstd = "/usr/bin/zstd";
+constexpr const char* kGzip = "/bin/gzip";
 
 [[noreturn]] void die(const std::string& what, const std::string& reason) {
   std::fprintf(stderr, "trim_benchmark: %s: %s\n", what.c_str(), reason.c_str());
@@ -345,6 +352,61 @@ ColdResult measureCold(const LogFile& file, int runs) {
   return result;
 }
 
+// The large log compressed by a command-line tool, as a site keeps its logs:
+// made once from the cached log and kept beside it.
+LogFile compressed(const LogFile& plain, const char* tool, const char* level, const char* suffix) {
+  auto write = [plain, tool, level](const std::string& path) {
+    runProgram({tool, level, "-c", cachedLog(plain)}, path.c_str());
+  };
+  std::string name = std::string(tool).substr(std::string(tool).rfind('/') + 1);
+  return {name + " " + level, plain.fileName + suffix, name + " " + level + " of " + plain.recipe,
+          write};
+}
+
+struct CompressedResult {
+  std::string label;
+  uint64_t bytes;
+  double trimSeconds, twiceSeconds, target;
+  long peakKiB;
+};
+
+// streamtrim on a compressed log decodes it twice, once a pass, and cuts
+// it: its yardstick is the format's own tool decoding the log twice to
+// /dev/null, which is the least any two passes over it cost. The cut must
+// be the plain log's cut. plainCut is that cut's path.
+CompressedResult measureCompressedLog(const LogFile& file, const char* tool, double target,
+                                      const std::string& plainCut, int runs) {
+  std::string log = cachedLog(file);
+  std::string out = log + ".trimmed";
+  countLines(log);
+  const std::string twice = "\"$0\" -dc \"$1\" && exec \"$0\" -dc \"$1\"";
+  std::vector<Measured> m = alternate(file.label, "compressed", log,
+                                      {{"streamtrim", {streamtrimBinary, log, out}},
+                                       {"decoded twice", {kShell, "-c", twice, tool, log}}},
+                                      runs);
+  if (readText(out) != readText(plainCut))
+    die(out, "not the cut of the plain log");
+  std::remove(out.c_str());
+  return {file.label, fileSize(log), m[0].seconds, m[1].seconds, target, m[0].peakKiB};
+}
+
+// The plain log first, for its cut and its peak memory beside the compressed
+// ones'; then zstd -3 and gzip -6 of it, each against its yardstick.
+std::vector<CompressedResult> measureCompressed(const LogFile& plain, int runs) {
+  std::string log = cachedLog(plain);
+  std::string cut = log + ".trimmed-plain";
+  countLines(log);
+  std::vector<Measured> m =
+      alternate(plain.label, "plain", log, {{"streamtrim", {streamtrimBinary, log, cut}}}, runs);
+  std::vector<CompressedResult> results{{"plain", fileSize(log), m[0].seconds, 0, 0, m[0].peakKiB}};
+  results.push_back(
+      measureCompressedLog(compressed(plain, kZstd, "-3", ".zst"), kZstd, 1.0, cut, runs));
+  results.push_back(
+      measureCompressedLog(compressed(plain, kGzip, "-6", ".gz"), kGzip, 0.6, cut, runs));
+  std::remove(cut.c_str());
+  return results;
+}
+
 struct CopyResult {
   std::string label;
   uint64_t bytes, lines;
@@ -530,6 +592,25 @@ void printCold(const ColdResult& r, int runs) {
               kibibytes(r.peakKiB).c_str(), 100 * r.cachedAfterEviction);
 }
 
+void printCompressed(const std::vector<CompressedResult>& results, const std::string& of,
+                     int runs) {
+  std::printf("\ncompressed: median of %d runs each, alternating; page-cached input; %s\n", runs,
+              of.c_str());
+  std::printf("%-16s %11s %10s %13s %7s %7s %10s\n", "log", "size", "streamtrim", "decoded twice",
+              "ratio", "target", "peak RSS");
+  for (const CompressedResult& r : results) {
+    if (r.twiceSeconds == 0) {
+      std::printf("%-16s %11s %8.3f s %13s %7s %7s %10s\n", r.label.c_str(),
+                  mebibytes(r.bytes).c_str(), r.trimSeconds, "", "", "",
+                  kibibytes(r.peakKiB).c_str());
+      continue;
+    }
+    std::printf("%-16s %11s %8.3f s %11.3f s %7.2f %7.2f %10s\n", r.label.c_str(),
+                mebibytes(r.bytes).c_str(), r.trimSeconds, r.twiceSeconds,
+                r.trimSeconds / r.twiceSeconds, r.target, kibibytes(r.peakKiB).c_str());
+  }
+}
+
 void printCopied(const CopyResult& r, int runs) {
   std::printf("\ncopied lines: median of %d runs each, alternating; page-cached input\n", runs);
   std::printf("%-16s %11s %11s %10s %10s %7s %10s\n", "log", "size", "lines", "streamtrim", "cp",
@@ -617,11 +698,13 @@ void printAgainst(const std::vector<AgainstResult>& results, const std::string& 
 [[noreturn]] void usage() {
   std::fprintf(stderr,
                "usage: trim_benchmark [--runs N] [--quick] [--checker] [--copied] "
-               "[--streamtrim PATH] [--against PATH]\n"
+               "[--compressed] [--streamtrim PATH] [--against PATH]\n"
                "  --runs N           hot and cold runs per log (default 7, 3 with --quick)\n"
                "  --quick            logs of a tenth or less of the size, for a smoke run\n"
                "  --checker          measure the checker on the large log only\n"
                "  --copied           measure copying the log of copied lines only\n"
+               "  --compressed       measure the large log compressed with zstd -3 and gzip -6\n"
+               "                     only, against decoding it twice\n"
                "  --streamtrim PATH  measure this binary instead of the one built here\n"
                "  --against PATH     only the hot large log and the log of copied lines, with\n"
                "                     this other build of streamtrim run alternately\n");
@@ -634,6 +717,7 @@ int main(int argc, char** argv) {
   bool quick = false;
   bool checkerOnly = false;
   bool copiedOnly = false;
+  bool compressedOnly = false;
   std::string against;
   int runs = 0;
   for (int i = 1; i < argc; ++i) {
@@ -644,6 +728,8 @@ int main(int argc, char** argv) {
       checkerOnly = true;
     } else if (arg == "--copied") {
       copiedOnly = true;
+    } else if (arg == "--compressed") {
+      compressedOnly = true;
     } else if (arg == "--runs" && i + 1 < argc) {
       runs = std::atoi(argv[++i]);
       if (runs < 1)
@@ -671,6 +757,11 @@ int main(int argc, char** argv) {
     return 0;
   }
   std::vector<LogFile> hot = hotLogs(quick);
+  const std::string compressedOf = "of the log \"" + hot.front().label + "\"";
+  if (compressedOnly) {
+    printCompressed(measureCompressed(hot.front(), runs), compressedOf, runs);
+    return 0;
+  }
   if (checkerOnly) {
     printVerify(measureVerify(hot.front(), runs), runs);
     return 0;
@@ -681,6 +772,7 @@ int main(int argc, char** argv) {
   CopyResult copied = measureCopied(copiedLinesLog(quick), runs);
   VerifyResult verify = measureVerify(hot.front(), runs);
   ColdResult cold = measureCold(hot.front(), runs);
+  std::vector<CompressedResult> compressedResults = measureCompressed(hot.front(), runs);
   std::vector<ShapeResult> shapes;
   for (const LogFile& file : hostileLogs(quick))
     shapes.push_back(measureShape(file));
@@ -688,6 +780,7 @@ int main(int argc, char** argv) {
   printCopied(copied, runs);
   printVerify(verify, runs);
   printCold(cold, runs);
+  printCompressed(compressedResults, compressedOf, runs);
   printShapes(shapes);
   return 0;
 }

@@ -2,8 +2,9 @@
 # Builds the fuzz targets with clang's source-based coverage into
 # build-coverage/, runs each of them on its committed corpus (without
 # libFuzzer: fuzz/replay_main.cpp), and prints the line and branch coverage
-# of each file in script/tools/ that the targets run. The last line gives the
-# share of lines run in the scanner, the cutter, the sampler and the checker.
+# of each file in script/tools/ that the targets run. The last two lines give
+# the share of lines run in the scanner, the cutter, the sampler and the
+# checker, and in decode/ (the compressed logs).
 #
 # usage: bash fuzz/coverage.sh
 set -euo pipefail
@@ -33,7 +34,8 @@ for source in "${sources[@]}"; do
   compile "${flags[@]}" -fprofile-instr-generate -fcoverage-mapping \
     -c "$source" -o "$build/obj/tool_$(basename "$source" .cpp).o"
 done
-for source in fuzz_support cut_model replay_main cutter_fuzzer round_trip_fuzzer checker_fuzzer; do
+for source in fuzz_support cut_model replay_main cutter_fuzzer round_trip_fuzzer checker_fuzzer \
+  compressed_fuzzer; do
   compile "${flags[@]}" -c "$root/fuzz/$source.cpp" -o "$build/obj/$source.o"
 done
 for pid in "${pids[@]}"; do
@@ -42,11 +44,11 @@ done
 
 # From an archive, only the files the targets use are linked and reported.
 ar rcs "$build/libtool.a" "$build"/obj/tool_*.o
-targets=(cutter round_trip checker)
+targets=(cutter round_trip checker compressed)
 objects=()
 for target in "${targets[@]}"; do
   clang++-14 -fprofile-instr-generate "$build/obj/fuzz_support.o" "$build/obj/cut_model.o" \
-    "$build/obj/replay_main.o" "$build/obj/${target}_fuzzer.o" "$build/libtool.a" \
+    "$build/obj/replay_main.o" "$build/obj/${target}_fuzzer.o" "$build/libtool.a" -lzstd -lz \
     -o "$build/$target"
   echo "== $target on fuzz/corpus/$target"
   LLVM_PROFILE_FILE="$build/profiles/$target.profraw" "$build/$target" \
@@ -68,7 +70,10 @@ awk '
   $1 ~ /^([a-z_]+\/)?(scanner|result_cutter|sampler|verifier|cut_shape|original_log|cut_log_syntax|numbered_line_reader|problem_text|sample_replay)\.cpp$/ {
     lines += $8; missed += $9
   }
+  $1 ~ /^decode\/.*\.cpp$/ { decodeLines += $8; decodeMissed += $9 }
   END {
     printf "coverage: %.1f%% of the lines of the scanner, cutter, sampler and checker\n",
       100 * (lines - missed) / lines
+    printf "coverage: %.1f%% of the lines of decode/, the compressed logs\n",
+      100 * (decodeLines - decodeMissed) / decodeLines
   }' "$build/report.txt"

@@ -197,6 +197,17 @@ void runTool(const InputFile& first, const InputFile& second, const CutSizes& si
   output.close();
 }
 
+std::unique_ptr<InputFile> memoryLog(std::string name, std::string_view bytes, size_t maxRead,
+                                     uint64_t id) {
+  return std::make_unique<MemoryLog>(std::move(name), bytes, maxRead, id == 0 ? newFileId() : id);
+}
+
+std::string cutTwice(const InputFile& first, const InputFile& second, const CutSizes& sizes) {
+  MemoryOutputFile output("cut log");
+  runTool(first, second, sizes, output);
+  return output.bytes();
+}
+
 std::string cutInMemory(std::string_view log, const CutSizes& sizes, size_t maxRead) {
   MemoryLog input("log", log, maxRead);
   MemoryOutputFile output("cut log");

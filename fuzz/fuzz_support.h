@@ -24,10 +24,12 @@
 #define STREAMTRIM_FUZZ_SUPPORT_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "sampler.h"
+#include "system/input_file.h"
 
 // The sizes the targets cut with. The first, the default, reaches every
 // branch of the cutting with a dozen rows; the second is the smallest the
@@ -56,6 +58,16 @@ FuzzLog decodeLog(std::string_view input);
 // a time; the cut log. A failure of the tool is a violation: a log in memory
 // cannot change or fail to be read.
 std::string cutInMemory(std::string_view log, const CutSizes& sizes, size_t maxRead = 0);
+
+// A log in memory, whose bytes the caller keeps alive, read at most maxRead
+// bytes at a time (0: no limit); its stamp names file id, or a file of its
+// own when id is 0.
+std::unique_ptr<InputFile> memoryLog(std::string name, std::string_view bytes, size_t maxRead,
+                                     uint64_t id = 0);
+
+// The tool's two passes, first gathering and second writing the cut, which
+// it returns. Throws what the tool throws.
+std::string cutTwice(const InputFile& first, const InputFile& second, const CutSizes& sizes);
 
 // The same when the log is changed, its size and age kept, between the
 // passes: the output pass reads changed. True when the tool fails for it.

@@ -9,12 +9,12 @@
 #
 # usage: bash fuzz/run.sh [SECONDS [TARGET...]]
 #   SECONDS: 0 builds the targets only
-#   TARGET: cutter, round_trip or checker (all three by default)
+#   TARGET: cutter, round_trip, checker or compressed (all four by default)
 set -euo pipefail
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-((${#targets[@]} > 0)) || targets=(cutter round_trip checker)
+((${#targets[@]} > 0)) || targets=(cutter round_trip checker compressed)
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-fuzz"
 rm -rf "$build/obj" "$build/artifacts"
@@ -48,7 +48,7 @@ for source in "${sources[@]}"; do
     -fsanitize-coverage-ignorelist="$root/fuzz/coverage_ignore.txt" \
     -c "$source" -o "$build/obj/tool_$(basename "$source" .cpp).o"
 done
-for source in fuzz_support cut_model cutter_fuzzer round_trip_fuzzer checker_fuzzer; do
+for source in fuzz_support cut_model cutter_fuzzer round_trip_fuzzer checker_fuzzer compressed_fuzzer; do
   compile "${flags[@]}" -O2 -fsanitize=address,undefined \
     -c "$root/fuzz/$source.cpp" -o "$build/obj/$source.o"
 done
@@ -58,7 +58,7 @@ done
 for target in "${targets[@]}"; do
   clang++-14 -fsanitize=fuzzer,address,undefined "$build"/obj/tool_*.o \
     "$build/obj/fuzz_support.o" "$build/obj/cut_model.o" "$build/obj/${target}_fuzzer.o" \
-    -o "$build/${target}_fuzzer"
+    -lzstd -lz -o "$build/${target}_fuzzer"
 done
 
 ((seconds > 0)) || exit 0
