@@ -1,5 +1,5 @@
 // zstd logs, decoded with libzstd: every frame of a file (several, as pzstd
-// and `zstd -T0` write, and skippable frames), each frame's checksum
+// and `cat a.zst b.zst` write, and skippable frames), each frame's checksum
 // checked where it has one, its window at most kMaxWindowBytes.
 
 #ifndef STREAMTRIM_ZSTD_DECODER_H
