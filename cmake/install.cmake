@@ -55,9 +55,18 @@ foreach(page ${man_pages})
   configure_file(${CMAKE_BINARY_DIR}/doc/${page}.1.new ${CMAKE_BINARY_DIR}/doc/${page}.1 COPYONLY)
 endforeach()
 
+# The licence every package carries: the project's, then the names, versions
+# and licence texts of the compression libraries the programs hold
+# (cmake/compression_libraries.cmake).
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+file(WRITE ${CMAKE_BINARY_DIR}/packaging/LICENSE.new "${licence}${STREAMTRIM_COMPRESSION_LICENCE_TEXT}")
+configure_file(${CMAKE_BINARY_DIR}/packaging/LICENSE.new ${CMAKE_BINARY_DIR}/packaging/LICENSE COPYONLY)
+set(licence ${CMAKE_BINARY_DIR}/packaging/LICENSE)
+
 if(WIN32)
   install(TARGETS streamtrim streamtrim-verify RUNTIME DESTINATION .)
-  install(FILES README.md LICENSE DESTINATION .)
+  install(FILES README.md ${licence} DESTINATION .)
   install(FILES doc/user-guide.md DESTINATION doc)
   find_program(STREAMTRIM_GROFF groff)
   set(man_texts)
@@ -80,7 +89,7 @@ if(WIN32)
   install(FILES ${man_texts} DESTINATION .)
 else()
   install(TARGETS streamtrim streamtrim-verify RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES README.md ${licence} DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES doc/user-guide.md DESTINATION ${CMAKE_INSTALL_DOCDIR}/doc)
   find_program(STREAMTRIM_GZIP gzip)
   set(man_files)
