@@ -202,7 +202,12 @@ set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
 set(CPACK_RPM_PACKAGE_URL "${STREAMTRIM_HOMEPAGE}")
 set(CPACK_RPM_CHANGELOG_FILE ${CMAKE_BINARY_DIR}/packaging/changelog.rpm)
 set(CPACK_RPM_PACKAGE_ARCHITECTURE ${package_cpu})
-set(CPACK_RPM_PACKAGE_LICENSE MIT)
+# The static programs hold zstd (taken under its BSD licence) and zlib.
+if(STREAMTRIM_STATIC)
+  set(CPACK_RPM_PACKAGE_LICENSE "MIT AND BSD-3-Clause AND Zlib")
+else()
+  set(CPACK_RPM_PACKAGE_LICENSE MIT)
+endif()
 set(CPACK_RPM_PACKAGE_GROUP "Applications/Text")
 set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 # rpm's summaries start with a capital, Debian's do not.
