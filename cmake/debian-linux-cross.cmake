@@ -8,8 +8,13 @@ set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_C_COMPILER ${cross_triple}-gcc)
 set(CMAKE_CXX_COMPILER ${cross_triple}-g++)
 
-# Headers and libraries of the target only; programs of this machine.
-set(CMAKE_FIND_ROOT_PATH /usr/${cross_triple})
+# Headers and libraries of the target only: the cross compiler's, and the
+# target's Debian packages a build fetches and unpacks into a folder of its
+# own (cmake/compression_libraries.cmake), searched where Debian puts them
+# (usr/include, usr/lib/TRIPLE); programs of this machine.
+set(STREAMTRIM_DEBIAN_PACKAGES_ROOT ${CMAKE_BINARY_DIR}/debian-packages/${cross_triple})
+set(CMAKE_FIND_ROOT_PATH /usr/${cross_triple} ${STREAMTRIM_DEBIAN_PACKAGES_ROOT})
+set(CMAKE_LIBRARY_ARCHITECTURE ${cross_triple})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

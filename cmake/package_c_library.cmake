@@ -91,5 +91,11 @@ install(FILES ${CMAKE_BINARY_DIR}/packaging/C-LIBRARY-SOURCE DESTINATION ${CMAKE
 
 # CPack's .deb generator has no variable for Built-Using: the field rides on
 # the line of the one before it, Source, which it writes as it is given.
-set(CPACK_DEBIAN_PACKAGE_SOURCE "streamtrim\nBuilt-Using: ${STREAMTRIM_C_LIBRARY_SOURCE}")
-set(CPACK_RPM_PACKAGE_PROVIDES "bundled(glibc) = ${upstream_version}")
+# The compression libraries the programs hold are named beside it
+# (cmake/compression_libraries.cmake).
+set(built_using "${STREAMTRIM_C_LIBRARY_SOURCE}")
+if(NOT STREAMTRIM_COMPRESSION_SOURCES STREQUAL "")
+  string(APPEND built_using ", ${STREAMTRIM_COMPRESSION_SOURCES}")
+endif()
+set(CPACK_DEBIAN_PACKAGE_SOURCE "streamtrim\nBuilt-Using: ${built_using}")
+set(CPACK_RPM_PACKAGE_PROVIDES "bundled(glibc) = ${upstream_version}, ${STREAMTRIM_COMPRESSION_BUNDLED}")

@@ -65,6 +65,12 @@ set(CMAKE_CXX_COMPILER ${STREAMTRIM_ZIG_TOOLS}/c++)
 set(CMAKE_AR ${STREAMTRIM_ZIG_TOOLS}/ar CACHE FILEPATH "Archiver")
 set(CMAKE_RANLIB ${STREAMTRIM_ZIG_TOOLS}/ranlib CACHE FILEPATH "Ranlib")
 
+# CMake asks for install_name_tool when C is enabled after C++ (the
+# compression libraries are compiled from their C sources), to rename
+# shared libraries on install. zig has none, and nothing here makes or
+# installs a shared library: a command that does nothing stands for it.
+set(CMAKE_INSTALL_NAME_TOOL true CACHE FILEPATH "install_name_tool: none needed for static programs")
+
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
