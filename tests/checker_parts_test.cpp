@@ -17,33 +17,9 @@
 
 #include "checker/cut_shape.h"
 #include "checker/numbered_line_reader.h"
+#include "slow_pipe.h"
 #include "system/failure.h"
 #include "system/memory_file.h"
-#include "system/pipe_input_file.h"
-
-namespace {
-
-// A pipe that gives at most `chunk` bytes a read, as one fed slowly does.
-class SlowPipe final : public PipeInputFile {
- public:
-  SlowPipe(std::string_view bytes, size_t chunk)
-      : PipeInputFile("pipe", FileStamp{}), bytes_(bytes), chunk_(chunk) {}
-
- protected:
-  size_t readSome(char* buffer, size_t size) const override {
-    size_t count = std::min({size, chunk_, bytes_.size() - at_});
-    std::copy_n(bytes_.data() + at_, count, buffer);
-    at_ += count;
-    return count;
-  }
-
- private:
-  std::string_view bytes_;
-  size_t chunk_;
-  mutable size_t at_ = 0;
-};
-
-}  // namespace
 
 // The lines it goes back to lie past the first bytes a pipe keeps, so only
 // the reader's own buffer can give them again.

@@ -13,32 +13,12 @@
 #include "compressed_forms.h"
 #include "decode/gzip_decoder.h"
 #include "decode/zstd_decoder.h"
+#include "slow_pipe.h"
 #include "stream_log.h"
 #include "system/failure.h"
 #include "system/memory_file.h"
-#include "system/pipe_input_file.h"
 
 namespace {
-
-// A pipe that delivers bytes a few at a time.
-class StringPipe final : public PipeInputFile {
- public:
-  StringPipe(std::string bytes, size_t chunk)
-      : PipeInputFile("pipe", FileStamp{}), bytes_(std::move(bytes)), chunk_(chunk) {}
-
- protected:
-  size_t readSome(char* buffer, size_t size) const override {
-    size_t count = std::min({size, chunk_, bytes_.size() - read_});
-    std::copy_n(bytes_.data() + read_, count, buffer);
-    read_ += count;
-    return count;
-  }
-
- private:
-  std::string bytes_;
-  size_t chunk_;
-  mutable size_t read_ = 0;
-};
 
 // What input holds from offset on, read size bytes at a time.
 std::string readFrom(const InputFile& input, uint64_t offset, size_t size) {
@@ -123,8 +103,7 @@ TEST(DecodedLog, EachFormReadsAsThePlainLog) {
       EXPECT_TRUE(readFrom(*jumping, behind, 1 << 16) == c.plain.substr(behind));
     }
     EXPECT_TRUE(readFrom(*jumping, 0, 7) == c.plain);
-    std::unique_ptr<InputFile> piped =
-        decodedLog(std::unique_ptr<InputFile>(new StringPipe(c.compressed, 1000)));
+    std::unique_ptr<InputFile> piped = decodedLog(std::make_unique<SlowPipe>(c.compressed, 1000));
     EXPECT_TRUE(readFrom(*piped, 0, 1 << 16) == c.plain);
   }
 }

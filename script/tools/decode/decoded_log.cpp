@@ -49,11 +49,7 @@ std::unique_ptr<InputFile> openLog(const std::string& path, Readable readable) {
 
 std::unique_ptr<InputFile> decodedLog(std::unique_ptr<InputFile> source) {
   char first[4];
-  size_t got = 0;
-  // A pipe may deliver its first bytes one read at a time.
-  for (size_t count = 1; got < sizeof first && count > 0; got += count)
-    count = source->readAt(got, first + got, sizeof first - got);
-  const CompressedFormat* format = compressedFormatOf(std::string_view(first, got));
+  const CompressedFormat* format = compressedFormatOf(firstBytesOf(*source, first, sizeof first));
   if (format == nullptr)
     return source;
   return std::make_unique<DecodedInputFile>(std::move(source), *format);

@@ -123,15 +123,6 @@ bool isAsciiSpace(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-// The log's first size bytes, fewer only when the log is shorter, read into
-// buffer.
-std::string_view firstBytesOf(const InputFile& log, char* buffer, size_t size) {
-  size_t got = 0;
-  for (size_t n = 1; got < size && n != 0; got += n)
-    n = log.readAt(got, buffer + got, size - got);
-  return std::string_view(buffer, got);
-}
-
 }  // namespace
 
 bool isHeaderLine(std::string_view line) {

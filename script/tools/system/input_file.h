@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 
 // What identifies a file and tells whether its content may have changed.
@@ -97,6 +98,16 @@ class InputFile {
  private:
   std::string path_;
 };
+
+// The file's first size bytes, fewer only when it is shorter, read into
+// buffer from offset 0 (a pipe may give them a few at a time). Throws as
+// readAt does.
+inline std::string_view firstBytesOf(const InputFile& file, char* buffer, size_t size) {
+  size_t got = 0;
+  for (size_t n = 1; got < size && n != 0; got += n)
+    n = file.readAt(got, buffer + got, size - got);
+  return std::string_view(buffer, got);
+}
 
 // What a program can read: streamtrim reads its log twice, so it must be a
 // regular file; the checker reads its logs once, so a pipe will do as well.
